@@ -1,0 +1,58 @@
+// CMemMapFile: one named shared-memory segment and the named mutex that guards
+// it. Every process that shares a segment takes its mutex before touching the
+// bytes.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "platform/platform.h"
+
+class CMemMapFile {
+ public:
+  CMemMapFile() = default;
+  virtual ~CMemMapFile();
+  CMemMapFile(const CMemMapFile&) = delete;
+  CMemMapFile& operator=(const CMemMapFile&) = delete;
+
+  // The system object name: every '\' made '_', then upper-cased.
+  static std::string MakeMapName(const std::string& strName);
+
+  // Creates the segment and its mutex (name + "MUTEX"), or attaches to them
+  // when they exist. pSecurity null: the system's default. Returns 1 when a
+  // view was obtained, else 0; when the mapping itself failed the object is
+  // closed, when only the view failed the handles stay held until Close.
+  std::int32_t Create(const std::string& strName, std::uint32_t nSize,
+                      std::int32_t bReadOnly,
+                      const platform::SecurityAttributes* pSecurity);
+  // As Create, but only attaches to an existing segment; 0 when none exists.
+  std::int32_t Open(const std::string& strName, std::uint32_t nSize,
+                    std::int32_t bReadOnly);
+
+  // Waits at most kLockTimeoutMs for the mutex. Returns the view, or null when
+  // there is no view or the wait did not end in plain acquisition (timed out,
+  // abandoned by a dead holder, failed). Call Unlock after every Lock.
+  void* Lock();
+  // Releases the mutex if this thread holds it. Always 1.
+  std::int32_t Unlock();
+  // Unlocks, writes the view back and releases view, mapping and mutex.
+  // Harmless on a closed object.
+  void Close();
+
+  std::uint32_t GetSize() const { return m_nSize; }
+  const std::string& GetName() const { return m_strName; }
+
+  static constexpr std::uint32_t kLockTimeoutMs = 3000;
+
+ private:
+  std::int32_t AttachView(std::int32_t bMapped,
+                          const platform::SecurityAttributes* pSecurity);
+
+  platform::SharedMapping m_hMapping;
+  std::int32_t m_bReadOnly = 1;
+  void* m_pView = nullptr;
+  std::string m_strName;
+  std::int32_t m_bLocked = 0;
+  platform::NamedMutex m_hMutex;
+  std::uint32_t m_nSize = 0;
+};

@@ -1,0 +1,101 @@
+// CXverInterface: the program's one global object. It owns the seven named
+// segments shared with the other processes of the suite, runs start-up, and
+// carries the transmit request and the setup-file check. Its operations are
+// defined beside the subsystem that owns them: start-up here, the transmit
+// request in frontend/, the setup-file check in setup/.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "setup/setup_validator.h"
+#include "sharedmem/mem_map_file.h"
+
+class CXverInterface {
+ public:
+  CXverInterface() = default;
+  virtual ~CXverInterface() = default;
+  CXverInterface(const CXverInterface&) = delete;
+  CXverInterface& operator=(const CXverInterface&) = delete;
+
+  // Start-up: attaches the seven segments, then checks the setup file and
+  // tells the user when it is missing or wrong. Returns IsSetupValid().
+  std::int32_t Init();
+
+  // Each attaches its segment, or creates it when no process has. 1 when this
+  // call attached it; 0 when it was already open or could not be had.
+  std::int32_t OpenPcResetMap();
+  std::int32_t OpenTimePosValidMap();
+  std::int32_t OpenXbtTimePosMap();
+  std::int32_t OpenXmitPathMap();
+  std::int32_t OpenXmitterStatusMap();
+  std::int32_t OpenShipSpeedDirMap();
+  std::int32_t OpenXbtFromXverMap();
+
+  // Transmit request. SubmitPath: 1 handed over, 0 refused.
+  std::int32_t SubmitPath(const std::string& strRequest);
+  // One of the kStatus codes below.
+  std::int32_t GetXmitterStatus();
+  // Text of "MM_XMITERSTATUS", or empty when it cannot be read.
+  std::string ReadXmitterStatus();
+  // Text of "MM_XMITPATH", or "Could not read MemMap".
+  std::string ReadXmitPath();
+  // 1 when the path was written to "MM_XMITPATH"; 0 when it was too long for
+  // the segment or the segment could not be locked, and nothing was written.
+  std::int32_t WriteXmitPath(const std::string& strPath);
+
+  // Setup-file check. ReadSetupFile: 1 when the file was read through and
+  // passed validation; the outcome is kept in m_bSetupValid.
+  std::int32_t ReadSetupFile();
+  std::int32_t ValidateSetup();
+  std::int32_t IsSetupValid() const { return m_bSetupValid; }
+  void SetAutoBinaryXmit(std::int32_t bValue);
+  void SetX25Address(const std::string& strValue);
+  void SetCesAddress(const std::string& strValue);
+  void SetComPortNumber(const std::string& strValue);
+  std::string GetCesAddress() const;
+  std::string GetComPortNumber() const;
+
+  static constexpr std::int32_t kStatusReady = 1;
+  static constexpr std::int32_t kStatusStarting = 2;
+  static constexpr std::int32_t kStatusOther = 3;
+  static constexpr std::int32_t kStatusFailed = 6;
+
+  static constexpr std::uint32_t kSegmentSize = 201;
+  // Longest request that fits the path buffer with its NUL.
+  static constexpr std::size_t kMaxPathLength = 199;
+
+  static std::string m_strSetupFilePath;
+  static std::string m_strLandStationsFilePath;
+  static std::int32_t m_bAutoBinaryXmit;
+  static std::string m_strX25Address;
+  static std::string m_strCesAddress;
+  static std::string m_strComPortNumber;
+
+ private:
+  std::int32_t OpenSegment(CMemMapFile& map, std::int32_t& bOpen,
+                           const char* pszName);
+
+  // Declared in the reverse of the order in which destruction closes them.
+  CMemMapFile m_mapXbtFromXver;
+  CMemMapFile m_mapXmitPath;
+  CMemMapFile m_mapXmitterStatus;
+  CMemMapFile m_mapXbtTimePos;
+  CMemMapFile m_mapShipSpeedDir;
+  CMemMapFile m_mapTimePosValid;
+  CMemMapFile m_mapPcReset;
+
+  std::int32_t m_bPcResetOpen = 0;
+  std::int32_t m_bTimePosValidOpen = 0;
+  std::int32_t m_bXbtTimePosOpen = 0;
+  std::int32_t m_bXmitPathOpen = 0;
+  std::int32_t m_bXmitterStatusOpen = 0;
+  std::int32_t m_bShipSpeedDirOpen = 0;
+  std::int32_t m_bXbtFromXverOpen = 0;
+
+  std::int32_t m_bSetupValid = 0;
+  CSetupValidator m_validator;
+};
+
+// The one instance, constructed before main.
+extern CXverInterface g_xverInterface;

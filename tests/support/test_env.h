@@ -1,0 +1,32 @@
+// Names and files private to one test process.
+#pragma once
+
+#include <string>
+
+namespace testsupport {
+
+// A segment name no other test process uses: prefix, process id and a counter.
+std::string UniqueName(const std::string& strPrefix);
+
+// A folder removed with everything in it when the object goes.
+class TempDir {
+ public:
+  TempDir();
+  ~TempDir();
+  TempDir(const TempDir&) = delete;
+  TempDir& operator=(const TempDir&) = delete;
+
+  const std::string& Path() const { return m_strPath; }
+  // Writes a file (binary, exactly these bytes) below the folder, creating
+  // its parent folders; returns its full path.
+  std::string WriteFile(const std::string& strRelative,
+                        const std::string& strBytes) const;
+
+ private:
+  std::string m_strPath;
+};
+
+const char* TestPeerPath();
+const char* XversendPath();
+
+}  // namespace testsupport
