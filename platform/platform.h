@@ -61,6 +61,10 @@ class SharedMapping {
 #endif
 };
 
+// Removes a segment or mutex name, so that the next Create makes it anew.
+// Only POSIX names outlive their users; on Windows this does nothing.
+void removeName(const std::string& strName) noexcept;
+
 // Writes a view back to its backing store; unmaps it. Both accept null.
 void FlushView(void* pView, std::uint32_t nSize) noexcept;
 void UnmapView(void* pView, std::uint32_t nSize) noexcept;

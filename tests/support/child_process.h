@@ -30,6 +30,9 @@ class ChildProcess {
   // Collects what the child wrote that ReadLine did not take.
   int Wait();
 
+  // The system's id of the child.
+  int Pid() const;
+
   const std::string& Stdout() const { return m_strStdout; }
   const std::string& Stderr() const { return m_strStderr; }
 
@@ -46,6 +49,9 @@ struct ProcessResult {
   std::string strStderr;
   double dSeconds = 0;  // wall time from start to end
 };
+
+// Sets a variable in this process's environment, inherited by children.
+void SetEnvironment(const std::string& strName, const std::string& strValue);
 
 // The id of this process.
 int CurrentProcessId();

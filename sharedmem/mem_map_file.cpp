@@ -1,0 +1,79 @@
+#include "sharedmem/mem_map_file.h"
+
+#include <cctype>
+
+CMemMapFile::~CMemMapFile() { Close(); }
+
+std::string CMemMapFile::MakeMapName(const std::string& strName) {
+  std::string strMapName = strName;
+  for (char& c : strMapName) {
+    c = c == '\\' ? '_'
+                  : static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  }
+  return strMapName;
+}
+
+std::int32_t CMemMapFile::Create(const std::string& strName, std::uint32_t nSize,
+                                 std::int32_t bReadOnly,
+                                 const platform::SecurityAttributes* pSecurity) {
+  // Handles still held from an earlier attempt would leak when replaced.
+  Close();
+  m_nSize = nSize;
+  m_bReadOnly = bReadOnly;
+  m_strName = MakeMapName(strName);
+  // An existing mapping of the name is handed back: that is attaching.
+  return AttachView(m_hMapping.Create(m_strName, m_nSize, m_bReadOnly != 0, pSecurity),
+                    pSecurity);
+}
+
+std::int32_t CMemMapFile::Open(const std::string& strName, std::uint32_t nSize,
+                               std::int32_t bReadOnly) {
+  Close();
+  m_nSize = nSize;
+  m_bReadOnly = bReadOnly;
+  m_strName = MakeMapName(strName);
+  return AttachView(m_hMapping.Open(m_strName, m_bReadOnly != 0), nullptr);
+}
+
+std::int32_t CMemMapFile::AttachView(std::int32_t bMapped,
+                                     const platform::SecurityAttributes* pSecurity) {
+  if (!bMapped) {
+    Close();
+    return 0;
+  }
+  m_pView = m_hMapping.MapView(m_nSize, m_bReadOnly != 0);
+  // The mutex is attached even without a view; Lock then answers null anyway.
+  m_hMutex.Create(m_strName + "MUTEX", pSecurity);
+  return m_pView ? 1 : 0;
+}
+
+void* CMemMapFile::Lock() {
+  if (!m_pView) return nullptr;
+  // Abandoned counts as failure: the bytes may be half written. The mutex is
+  // ours all the same, and the caller's Unlock releases it.
+  if (m_hMutex.Lock(kLockTimeoutMs) != platform::WaitResult::Acquired) {
+    return nullptr;
+  }
+  m_bLocked = 1;
+  return m_pView;
+}
+
+std::int32_t CMemMapFile::Unlock() {
+  m_bLocked = 0;
+  m_hMutex.Unlock();
+  return 1;
+}
+
+void CMemMapFile::Close() {
+  Unlock();
+  if (m_pView) {
+    platform::FlushView(m_pView, m_nSize);
+    platform::UnmapView(m_pView, m_nSize);
+    m_pView = nullptr;
+  }
+  m_hMapping.Close();
+  m_hMutex.Close();
+  m_bReadOnly = 1;
+  m_strName.clear();
+  m_nSize = 0;
+}

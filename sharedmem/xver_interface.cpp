@@ -1,0 +1,60 @@
+// Start-up of the segment set: the seven segments, then the setup-file check.
+#include "sharedmem/xver_interface.h"
+
+#include "platform/platform.h"
+
+std::int32_t CXverInterface::OpenSegment(CMemMapFile& map, std::int32_t& bOpen,
+                                         const char* pszName) {
+  if (bOpen) return 0;
+  if (!map.Open(pszName, kSegmentSize, 0) &&
+      !map.Create(pszName, kSegmentSize, 0, nullptr)) {
+    return 0;
+  }
+  bOpen = 1;
+  return 1;
+}
+
+std::int32_t CXverInterface::OpenPcResetMap() {
+  return OpenSegment(m_mapPcReset, m_bPcResetOpen, "MMFLG_PCRESET");
+}
+
+std::int32_t CXverInterface::OpenTimePosValidMap() {
+  return OpenSegment(m_mapTimePosValid, m_bTimePosValidOpen, "MMFLG_TIMEPOSVALID");
+}
+
+std::int32_t CXverInterface::OpenXbtTimePosMap() {
+  return OpenSegment(m_mapXbtTimePos, m_bXbtTimePosOpen, "MM_XBTTIMEPOS");
+}
+
+std::int32_t CXverInterface::OpenXmitPathMap() {
+  return OpenSegment(m_mapXmitPath, m_bXmitPathOpen, "MM_XMITPATH");
+}
+
+std::int32_t CXverInterface::OpenXmitterStatusMap() {
+  return OpenSegment(m_mapXmitterStatus, m_bXmitterStatusOpen, "MM_XMITERSTATUS");
+}
+
+std::int32_t CXverInterface::OpenShipSpeedDirMap() {
+  return OpenSegment(m_mapShipSpeedDir, m_bShipSpeedDirOpen, "MM_SHIPSPEEDDIR");
+}
+
+std::int32_t CXverInterface::OpenXbtFromXverMap() {
+  return OpenSegment(m_mapXbtFromXver, m_bXbtFromXverOpen, "MM_XBTFROMXVER");
+}
+
+std::int32_t CXverInterface::Init() {
+  // A segment that cannot be had stays closed; its accesses then fail softly.
+  OpenPcResetMap();
+  OpenTimePosValidMap();
+  OpenXbtTimePosMap();
+  OpenXmitPathMap();
+  OpenXmitterStatusMap();
+  OpenShipSpeedDirMap();
+  OpenXbtFromXverMap();
+
+  // A bad setup file is reported, but never stops the request.
+  if (!ReadSetupFile()) {
+    platform::showMessage("Transceiver Set Up File Incorrect cannot read.");
+  }
+  return IsSetupValid();
+}

@@ -1,0 +1,38 @@
+// The seven segments under the system's fixed names, as a test fixture sees
+// them: removed before each test, written and read like a peer would.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "sharedmem/mem_map_file.h"
+
+namespace testsupport {
+
+extern const char* const kSystemSegmentNames[7];
+
+class SystemSegmentsTest : public ::testing::Test {
+ protected:
+  // Removes leftovers, then attaches all seven segments, as a peer process
+  // would hold them.
+  void SetUp() override;
+  void TearDown() override;
+
+  // Writes raw bytes at the start of a segment, under its mutex.
+  void WriteBytes(const char* pszName, const std::string& strBytes);
+  // Writes a text with its NUL.
+  void WriteText(const char* pszName, const std::string& strText) {
+    WriteBytes(pszName, strText + '\0');
+  }
+  // All 201 bytes of a segment.
+  std::string ReadBytes(const char* pszName);
+  // The text at the start of a segment.
+  std::string ReadText(const char* pszName);
+
+ private:
+  CMemMapFile& Segment(const char* pszName);
+  CMemMapFile m_maps[7];
+};
+
+}  // namespace testsupport

@@ -1,0 +1,41 @@
+#include "support/test_env.h"
+
+#include <atomic>
+#include <filesystem>
+#include <fstream>
+
+#include "support/child_process.h"
+
+namespace fs = std::filesystem;
+
+namespace testsupport {
+
+std::string UniqueName(const std::string& strPrefix) {
+  static std::atomic<int> nCounter{0};
+  return strPrefix + "_T" + std::to_string(CurrentProcessId()) + "_" +
+         std::to_string(nCounter++);
+}
+
+TempDir::TempDir() {
+  fs::path path = fs::temp_directory_path() / UniqueName("xver");
+  fs::create_directories(path);
+  m_strPath = path.string();
+}
+
+TempDir::~TempDir() {
+  std::error_code ec;
+  fs::remove_all(m_strPath, ec);
+}
+
+std::string TempDir::WriteFile(const std::string& strRelative,
+                               const std::string& strBytes) const {
+  const fs::path path = fs::path(m_strPath) / strRelative;
+  fs::create_directories(path.parent_path());
+  std::ofstream(path, std::ios::binary) << strBytes;
+  return path.string();
+}
+
+const char* TestPeerPath() { return XVER_TEST_PEER_PATH; }
+const char* XversendPath() { return XVERSEND_PATH; }
+
+}  // namespace testsupport
