@@ -1,21 +1,10 @@
 // The transmit request: ask the transceiver-control process for its status
 // through "MM_XMITERSTATUS" and hand the path over in "MM_XMITPATH".
 #include <cstdio>
-#include <cstring>
 
 #include "platform/platform.h"
+#include "sharedmem/segment_access.h"
 #include "sharedmem/xver_interface.h"
-
-namespace {
-
-// The text at the start of a locked segment view. A peer may leave no NUL in
-// the segment: the text then ends with the segment.
-std::string SegmentText(const void* pView, std::uint32_t nSize) {
-  const auto* pszText = static_cast<const char*>(pView);
-  return std::string(pszText, strnlen(pszText, nSize));
-}
-
-}  // namespace
 
 std::int32_t CXverInterface::SubmitPath(const std::string& strRequest) {
   if (strRequest.size() > kMaxPathLength) {
@@ -39,33 +28,19 @@ std::int32_t CXverInterface::GetXmitterStatus() {
 }
 
 std::string CXverInterface::ReadXmitterStatus() {
-  if (!m_bXmitterStatusOpen) return std::string();
   std::string strStatus;
-  if (const void* pView = m_mapXmitterStatus.Lock()) {
-    strStatus = SegmentText(pView, m_mapXmitterStatus.GetSize());
-  }
-  m_mapXmitterStatus.Unlock();
+  if (m_bXmitterStatusOpen) segments::ReadText(m_mapXmitterStatus, strStatus);
   return strStatus;
 }
 
 std::string CXverInterface::ReadXmitPath() {
-  std::string strPath = "Could not read MemMap";
-  if (const void* pView = m_mapXmitPath.Lock()) {
-    strPath = SegmentText(pView, m_mapXmitPath.GetSize());
-  }
-  m_mapXmitPath.Unlock();
+  std::string strPath;
+  if (!segments::ReadText(m_mapXmitPath, strPath)) strPath = "Could not read MemMap";
   return strPath;
 }
 
 std::int32_t CXverInterface::WriteXmitPath(const std::string& strPath) {
-  // With its NUL the path must fit the segment; bytes after the NUL keep
-  // their old contents.
+  // Bytes after the new NUL keep their old contents.
   if (strPath.size() > kMaxPathLength) return 0;
-  std::int32_t bWritten = 0;
-  if (void* pView = m_mapXmitPath.Lock()) {
-    std::memcpy(pView, strPath.c_str(), strPath.size() + 1);
-    bWritten = 1;
-  }
-  m_mapXmitPath.Unlock();
-  return bWritten;
+  return segments::WriteText(m_mapXmitPath, strPath) ? 1 : 0;
 }

@@ -2,44 +2,41 @@
 #include "sharedmem/xver_interface.h"
 
 #include "platform/platform.h"
+#include "sharedmem/segment_access.h"
 
 std::int32_t CXverInterface::OpenSegment(CMemMapFile& map, std::int32_t& bOpen,
                                          const char* pszName) {
-  if (bOpen) return 0;
-  if (!map.Open(pszName, kSegmentSize, 0) &&
-      !map.Create(pszName, kSegmentSize, 0, nullptr)) {
-    return 0;
-  }
+  if (bOpen || !segments::Attach(map, pszName)) return 0;
   bOpen = 1;
   return 1;
 }
 
 std::int32_t CXverInterface::OpenPcResetMap() {
-  return OpenSegment(m_mapPcReset, m_bPcResetOpen, "MMFLG_PCRESET");
+  return OpenSegment(m_mapPcReset, m_bPcResetOpen, segments::kPcReset);
 }
 
 std::int32_t CXverInterface::OpenTimePosValidMap() {
-  return OpenSegment(m_mapTimePosValid, m_bTimePosValidOpen, "MMFLG_TIMEPOSVALID");
+  return OpenSegment(m_mapTimePosValid, m_bTimePosValidOpen, segments::kTimePosValid);
 }
 
 std::int32_t CXverInterface::OpenXbtTimePosMap() {
-  return OpenSegment(m_mapXbtTimePos, m_bXbtTimePosOpen, "MM_XBTTIMEPOS");
+  return OpenSegment(m_mapXbtTimePos, m_bXbtTimePosOpen, segments::kXbtTimePos);
 }
 
 std::int32_t CXverInterface::OpenXmitPathMap() {
-  return OpenSegment(m_mapXmitPath, m_bXmitPathOpen, "MM_XMITPATH");
+  return OpenSegment(m_mapXmitPath, m_bXmitPathOpen, segments::kXmitPath);
 }
 
 std::int32_t CXverInterface::OpenXmitterStatusMap() {
-  return OpenSegment(m_mapXmitterStatus, m_bXmitterStatusOpen, "MM_XMITERSTATUS");
+  return OpenSegment(m_mapXmitterStatus, m_bXmitterStatusOpen, segments::kXmitterStatus);
 }
 
 std::int32_t CXverInterface::OpenShipSpeedDirMap() {
-  return OpenSegment(m_mapShipSpeedDir, m_bShipSpeedDirOpen, "MM_SHIPSPEEDDIR");
+  return OpenSegment(m_mapShipSpeedDir, m_bShipSpeedDirOpen, segments::kShipSpeedDir);
 }
 
 std::int32_t CXverInterface::OpenXbtFromXverMap() {
-  return OpenSegment(m_mapXbtFromXver, m_bXbtFromXverOpen, "MM_XBTFROMXVER");
+  return OpenSegment(m_mapXbtFromXver, m_bXbtFromXverOpen, segments::kXbtFromXver);
 }
 
 std::int32_t CXverInterface::Init() {

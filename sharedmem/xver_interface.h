@@ -61,7 +61,6 @@ class CXverInterface {
   static constexpr std::int32_t kStatusOther = 3;
   static constexpr std::int32_t kStatusFailed = 6;
 
-  static constexpr std::uint32_t kSegmentSize = 201;
   // Longest request that fits the path buffer with its NUL.
   static constexpr std::size_t kMaxPathLength = 199;
 

@@ -6,10 +6,9 @@
 
 namespace {
 
-using testsupport::kSystemSegmentNames;
 
 using OpenOperation = std::int32_t (CXverInterface::*)();
-// In the order start-up calls them, matching kSystemSegmentNames.
+// In the order start-up calls them, matching segments::kAll.
 const OpenOperation kOpenOperations[7] = {
     &CXverInterface::OpenPcResetMap,       &CXverInterface::OpenTimePosValidMap,
     &CXverInterface::OpenXbtTimePosMap,    &CXverInterface::OpenXmitPathMap,
@@ -17,13 +16,13 @@ const OpenOperation kOpenOperations[7] = {
     &CXverInterface::OpenXbtFromXverMap};
 
 TEST(XverInterfaceStartTest, CreatesAllSevenSegmentsAndMutexesWhenNoneExist) {
-  for (const char* pszName : kSystemSegmentNames) {
+  for (const char* pszName : segments::kAll) {
     platform::removeName(pszName);
     platform::removeName(std::string(pszName) + "MUTEX");
   }
   CXverInterface xver;
   for (const auto open : kOpenOperations) EXPECT_EQ((xver.*open)(), 1);
-  for (const char* pszName : kSystemSegmentNames) {
+  for (const char* pszName : segments::kAll) {
     CMemMapFile map;
     ASSERT_EQ(map.Open(pszName, 201, 0), 1) << pszName;
     EXPECT_NE(map.Lock(), nullptr) << pszName;
@@ -34,12 +33,12 @@ TEST(XverInterfaceStartTest, CreatesAllSevenSegmentsAndMutexesWhenNoneExist) {
 class XverInterfaceTest : public testsupport::SystemSegmentsTest {};
 
 TEST_F(XverInterfaceTest, AttachesExistingSegmentsWithoutTouchingThem) {
-  for (const char* pszName : kSystemSegmentNames) {
+  for (const char* pszName : segments::kAll) {
     WriteText(pszName, std::string("kept in ") + pszName);
   }
   CXverInterface xver;
   for (const auto open : kOpenOperations) EXPECT_EQ((xver.*open)(), 1);
-  for (const char* pszName : kSystemSegmentNames) {
+  for (const char* pszName : segments::kAll) {
     EXPECT_EQ(ReadText(pszName), std::string("kept in ") + pszName);
   }
 }

@@ -4,15 +4,11 @@
 
 namespace testsupport {
 
-const char* const kSystemSegmentNames[7] = {
-    "MMFLG_PCRESET",   "MMFLG_TIMEPOSVALID", "MM_XBTTIMEPOS", "MM_XMITPATH",
-    "MM_XMITERSTATUS", "MM_SHIPSPEEDDIR",    "MM_XBTFROMXVER"};
-
 void SystemSegmentsTest::SetUp() {
   for (int i = 0; i < 7; ++i) {
-    platform::removeName(kSystemSegmentNames[i]);
-    platform::removeName(std::string(kSystemSegmentNames[i]) + "MUTEX");
-    ASSERT_EQ(m_maps[i].Create(kSystemSegmentNames[i], 201, 0, nullptr), 1);
+    platform::removeName(segments::kAll[i]);
+    platform::removeName(std::string(segments::kAll[i]) + "MUTEX");
+    ASSERT_EQ(m_maps[i].Create(segments::kAll[i], 201, 0, nullptr), 1);
   }
 }
 
@@ -22,19 +18,15 @@ void SystemSegmentsTest::TearDown() {
 
 CMemMapFile& SystemSegmentsTest::Segment(const char* pszName) {
   for (int i = 0; i < 7; ++i) {
-    if (std::strcmp(kSystemSegmentNames[i], pszName) == 0) return m_maps[i];
+    if (std::strcmp(segments::kAll[i], pszName) == 0) return m_maps[i];
   }
   ADD_FAILURE() << "no segment " << pszName;
   return m_maps[0];
 }
 
 void SystemSegmentsTest::WriteBytes(const char* pszName, const std::string& strBytes) {
-  CMemMapFile& map = Segment(pszName);
-  void* pView = map.Lock();
-  ASSERT_NE(pView, nullptr);
-  ASSERT_LE(strBytes.size(), 201u);
-  std::memcpy(pView, strBytes.data(), strBytes.size());
-  map.Unlock();
+  EXPECT_TRUE(segments::WriteBytes(Segment(pszName), strBytes.data(), strBytes.size()))
+      << "could not write " << pszName;
 }
 
 std::string SystemSegmentsTest::ReadBytes(const char* pszName) {

@@ -6,11 +6,9 @@
 
 #include <string>
 
-#include "sharedmem/mem_map_file.h"
+#include "sharedmem/segment_access.h"
 
 namespace testsupport {
-
-extern const char* const kSystemSegmentNames[7];
 
 class SystemSegmentsTest : public ::testing::Test {
  protected:
