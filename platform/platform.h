@@ -61,8 +61,16 @@ class SharedMapping {
 #endif
 };
 
+// Whether named objects outlive the last process that holds them (POSIX),
+// rather than vanishing with its last handle (Windows).
+#ifdef _WIN32
+inline constexpr bool kNamesOutliveProcesses = false;
+#else
+inline constexpr bool kNamesOutliveProcesses = true;
+#endif
+
 // Removes a segment or mutex name, so that the next Create makes it anew.
-// Only POSIX names outlive their users; on Windows this does nothing.
+// Does nothing where names do not outlive their users.
 void removeName(const std::string& strName) noexcept;
 
 // Writes a view back to its backing store; unmaps it. Both accept null.

@@ -1,16 +1,61 @@
 #!/usr/bin/env bash
-# Builds xversend and hands one request over, with a valid setup file in a
-# temporary drive C:.
+# The hand-off, visible: builds, starts the stand-in transceiver-control
+# process, hands it a real file, then shows a refusal while it reports
+# STARTING. Leaves nothing running and no named objects behind.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/build.sh default
-drive=$(mktemp -d)
-trap 'rm -rf "$drive"' EXIT
-setup="$drive/Program Files/KESTRAVIA/Administration/Xver"
+bin=build/default
+
+work=$(mktemp -d)
+peer=
+cleanup() {
+  [ -n "$peer" ] && kill "$peer" 2>/dev/null && wait "$peer" 2>/dev/null
+  "$bin/xverctl" remove
+  rm -rf "$work"
+}
+trap cleanup EXIT
+
+# A valid setup file on a temporary drive C:, and a file to send.
+export XVER_DRIVE_C=$work/drive_c
+setup="$XVER_DRIVE_C/Program Files/KESTRAVIA/Administration/Xver"
 mkdir -p "$setup"
-printf '%s\n' 'Transceiver Setup File  ' 'demo' \
-  'Automatic Binary Transmission Enabled = Yes' 'X.25 address = 123;' \
+printf '%s\r\n' 'Transceiver Setup File  ' 'demo set-up' \
+  'Automatic Binary Transmission Enabled = Yes' 'X.25 address = 123; demo' \
   'Coast Earth Station Address = 002;' 'Com Port Number = 1;' >"$setup/XverSetUp.Txt"
+file=$work/obs_001.txt
+echo "observation 001" >"$file"
+
+# Starts the peer with the given options and waits until it reports $1.
+start_peer() {
+  local want=$1
+  shift
+  "$bin/xverctl" remove
+  "$bin/xverctl" serve "$@" >"$work/peer.out" &
+  peer=$!
+  for _ in $(seq 200); do
+    "$bin/xverctl" show | grep -q "^MM_XMITERSTATUS *\"$want\"" && return
+    sleep 0.02
+  done
+  echo "the peer never reported $want" >&2
+  exit 1
+}
+stop_peer() {
+  kill "$peer"
+  wait "$peer" || true
+  peer=
+}
+
+start_peer READY
 status=0
-XVER_DRIVE_C=$drive build/default/xversend hello || status=$?
-echo "xversend hello: exit status $status (1: handed over)"
+"$bin/xversend" "$file" || status=$?
+echo "xversend $file: exit status $status (1: handed over)"
+for _ in $(seq 100); do [ -s "$work/peer.out" ] && break; sleep 0.02; done
+echo "the peer took: $(cat "$work/peer.out")"
+stop_peer
+
+start_peer STARTING --status STARTING
+status=0
+"$bin/xversend" "$file" || status=$?
+echo "xversend $file while the peer reports STARTING: exit status $status (0: refused)"
+stop_peer

@@ -26,6 +26,8 @@ class ChildProcess {
   std::string ReadLine();
   // Ends the child at once, as a crash would (SIGKILL, TerminateProcess).
   void Kill();
+  // Asks the child to stop (SIGTERM). false where there is no such request.
+  bool Interrupt();
   // Waits for the end; returns the exit status, or -1 when killed by a signal.
   // Collects what the child wrote that ReadLine did not take.
   int Wait();

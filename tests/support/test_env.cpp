@@ -37,5 +37,6 @@ std::string TempDir::WriteFile(const std::string& strRelative,
 
 const char* TestPeerPath() { return XVER_TEST_PEER_PATH; }
 const char* XversendPath() { return XVERSEND_PATH; }
+const char* XverctlPath() { return XVERCTL_PATH; }
 
 }  // namespace testsupport

@@ -28,5 +28,6 @@ class TempDir {
 
 const char* TestPeerPath();
 const char* XversendPath();
+const char* XverctlPath();
 
 }  // namespace testsupport

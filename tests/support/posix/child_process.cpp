@@ -117,6 +117,10 @@ void ChildProcess::Kill() {
   if (m_pImpl && !m_pImpl->bReaped) kill(m_pImpl->pid, SIGKILL);
 }
 
+bool ChildProcess::Interrupt() {
+  return m_pImpl && !m_pImpl->bReaped && kill(m_pImpl->pid, SIGTERM) == 0;
+}
+
 int ChildProcess::Pid() const { return m_pImpl ? static_cast<int>(m_pImpl->pid) : -1; }
 
 int ChildProcess::Wait() {

@@ -1,0 +1,122 @@
+// xverctl as the stand-in transceiver-control process beside xversend.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <thread>
+
+#include "support/child_process.h"
+#include "support/system_segments.h"
+#include "support/test_env.h"
+
+namespace {
+
+using testsupport::ChildProcess;
+using testsupport::ProcessResult;
+using testsupport::RunProcess;
+using testsupport::XverctlPath;
+using testsupport::XversendPath;
+
+class XverctlTest : public testsupport::SystemSegmentsTest {
+ protected:
+  // Starts `xverctl serve ARGS` and waits until it reports STATUS.
+  void StartServer(const std::vector<std::string>& args, const std::string& strStatus) {
+    std::vector<std::string> command = {XverctlPath(), "serve"};
+    command.insert(command.end(), args.begin(), args.end());
+    ASSERT_TRUE(m_server.Start(command));
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (ReadText("MM_XMITERSTATUS") != strStatus) {
+      ASSERT_LT(std::chrono::steady_clock::now(), deadline) << "server never said " << strStatus;
+      std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+  }
+
+  ChildProcess m_server;
+  testsupport::TempDir m_dir;
+};
+
+TEST_F(XverctlTest, ServerTakesExactlyThePathHandedOverAndClearsIt) {
+  const std::string strFile = m_dir.WriteFile("obs 001.txt", "data");
+  StartServer({"--once"}, "READY");
+  EXPECT_EQ(RunProcess({XversendPath(), strFile}).nExitCode, 1);
+  EXPECT_EQ(m_server.ReadLine(), strFile + "\tfile exists");
+  EXPECT_EQ(m_server.Wait(), 0);
+  EXPECT_EQ(ReadText("MM_XMITPATH"), "");
+  EXPECT_EQ(ReadText("MM_XMITERSTATUS"), "STOPPED");
+}
+
+TEST_F(XverctlTest, ServerSaysWhenTheFileDoesNotExist) {
+  StartServer({"--once"}, "READY");
+  EXPECT_EQ(RunProcess({XversendPath(), "C:\\nowhere\\x.txt"}).nExitCode, 1);
+  EXPECT_EQ(m_server.ReadLine(), "C:\\nowhere\\x.txt\tno such file");
+  EXPECT_EQ(m_server.Wait(), 0);
+}
+
+TEST_F(XverctlTest, ServerHoldingStartingMakesPathsRefused) {
+  StartServer({"--once", "--status", "STARTING"}, "STARTING");
+  EXPECT_EQ(RunProcess({XversendPath(), "C:\\Data\\obs.txt"}).nExitCode, 0);
+  EXPECT_EQ(ReadText("MM_XMITPATH"), "");
+  // A bare word needs no READY; it ends the --once server.
+  EXPECT_EQ(RunProcess({XversendPath(), "word"}).nExitCode, 1);
+  EXPECT_EQ(m_server.ReadLine(), "word\tno such file");
+  EXPECT_EQ(m_server.Wait(), 0);
+}
+
+TEST_F(XverctlTest, ServerStopsCleanlyWhenAskedAndStopsReportingReady) {
+  StartServer({}, "READY");
+  if (!m_server.Interrupt()) GTEST_SKIP() << "no stop request on this platform";
+  EXPECT_EQ(m_server.Wait(), 0);
+  EXPECT_EQ(ReadText("MM_XMITERSTATUS"), "STOPPED");
+  EXPECT_EQ(RunProcess({XversendPath(), "C:\\x"}).nExitCode, 0);
+}
+
+TEST_F(XverctlTest, HeldStatusMutexMakesXversendRefuseAfterThreeSeconds) {
+  WriteText("MM_XMITERSTATUS", "READY");
+  ChildProcess holder;
+  ASSERT_TRUE(holder.Start({XverctlPath(), "hold", "mm_xmiterstatus", "4500"}));
+  EXPECT_EQ(holder.ReadLine(), "holding MM_XMITERSTATUS for 4500 ms");
+  const ProcessResult result = RunProcess({XversendPath(), "C:\\x"});
+  EXPECT_EQ(result.nExitCode, 0);
+  EXPECT_GE(result.dSeconds, 2.9);
+  EXPECT_LT(result.dSeconds, 4.0);
+  EXPECT_EQ(holder.Wait(), 0);
+}
+
+TEST_F(XverctlTest, ShowEscapesWhatIsNotPrintable) {
+  WriteBytes("MM_XMITERSTATUS", std::string("RE\x01\xff\\", 5) + '\0');
+  const ProcessResult result = RunProcess({XverctlPath(), "show"});
+  EXPECT_EQ(result.nExitCode, 0);
+  EXPECT_NE(result.strStdout.find("MM_XMITERSTATUS      \"RE\\x01\\xFF\\\"\n"),
+            std::string::npos)
+      << result.strStdout;
+}
+
+TEST_F(XverctlTest, WritesTextsWithItsOwnCommands) {
+  EXPECT_EQ(RunProcess({XverctlPath(), "status", "FAILED"}).nExitCode, 0);
+  EXPECT_EQ(RunProcess({XverctlPath(), "path", "C:\\p"}).nExitCode, 0);
+  EXPECT_EQ(ReadText("MM_XMITERSTATUS"), "FAILED");
+  EXPECT_EQ(ReadText("MM_XMITPATH"), "C:\\p");
+}
+
+TEST_F(XverctlTest, WrongUseIsExitStatusTwo) {
+  const std::vector<std::vector<std::string>> kCases = {
+      {},
+      {"bogus"},
+      {"hold", "MM_XMITPATH"},
+      {"hold", "MM_XMITPATH", "soon"},
+      {"status"},
+      {"path", std::string(201, 'p')},
+      {"serve", "--status"},
+      {"serve", "--forever"},
+      {"show", "extra"},
+  };
+  for (const auto& args : kCases) {
+    std::vector<std::string> command = {XverctlPath()};
+    command.insert(command.end(), args.begin(), args.end());
+    const ProcessResult result = RunProcess(command);
+    EXPECT_EQ(result.nExitCode, 2) << (args.empty() ? "" : args[0]);
+    EXPECT_FALSE(result.strStderr.empty());
+  }
+  EXPECT_EQ(ReadText("MM_XMITPATH"), "");
+}
+
+}  // namespace

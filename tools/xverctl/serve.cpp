@@ -1,0 +1,122 @@
+// serve: the stand-in transceiver-control process. It reports its status in
+// "MM_XMITERSTATUS" and takes each path written to "MM_XMITPATH".
+#include <chrono>
+#include <csignal>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <thread>
+
+#include "platform/platform.h"
+#include "sharedmem/segment_access.h"
+#include "tools/xverctl/xverctl.h"
+
+namespace xverctl {
+
+namespace {
+
+constexpr auto kPollInterval = std::chrono::milliseconds(20);
+
+volatile std::sig_atomic_t g_bStop = 0;
+
+extern "C" void OnStopSignal(int) { g_bStop = 1; }
+
+// Takes the path out of the segment and empties it, under one lock, so no
+// sender can write between the read and the clearing. false when the
+// segment could not be locked.
+bool TakePath(CMemMapFile& map, std::string& strPath) {
+  auto* pView = static_cast<char*>(map.Lock());
+  if (pView) {
+    strPath.assign(pView, strnlen(pView, map.GetSize()));
+    if (!strPath.empty()) std::memset(pView, 0, map.GetSize());
+  }
+  map.Unlock();
+  return pView != nullptr;
+}
+
+bool FileExists(const std::string& strPath) {
+  std::error_code ec;
+  return std::filesystem::exists(platform::hostPath(strPath), ec);
+}
+
+class Server {
+ public:
+  bool Attach() {
+    for (int i = 0; i < 7; ++i) {
+      if (!segments::Attach(m_maps[i], segments::kAll[i])) {
+        Fail(std::string("cannot attach ") + segments::kAll[i]);
+        return false;
+      }
+    }
+    return true;
+  }
+
+  // Writes the status; a failure is reported and the server carries on.
+  void Report(const std::string& strStatus) {
+    if (!segments::WriteText(Status(), strStatus)) {
+      Fail("could not write status " + strStatus + ": MM_XMITERSTATUS is locked");
+    }
+  }
+
+  // Waits for the next path; false when told to stop first.
+  bool NextPath(std::string& strPath) {
+    bool bWarned = false;
+    while (!g_bStop) {
+      if (!TakePath(Path(), strPath)) {
+        if (!bWarned) Fail("MM_XMITPATH is locked (held, or abandoned by a dead process)");
+        bWarned = true;
+      } else if (!strPath.empty()) {
+        return true;
+      }
+      std::this_thread::sleep_for(kPollInterval);
+    }
+    return false;
+  }
+
+ private:
+  CMemMapFile& Path() { return m_maps[3]; }
+  CMemMapFile& Status() { return m_maps[4]; }
+
+  CMemMapFile m_maps[7];
+};
+
+}  // namespace
+
+int Serve(const Args& args) {
+  bool bOnce = false;
+  bool bFixedStatus = false;
+  std::string strFixedStatus;
+  for (std::size_t i = 0; i < args.size(); ++i) {
+    if (args[i] == "--once") {
+      bOnce = true;
+    } else if (args[i] == "--status" && i + 1 < args.size() &&
+               args[i + 1].size() < segments::kSize) {
+      bFixedStatus = true;
+      strFixedStatus = args[++i];
+    } else {
+      return Usage("usage: xverctl serve [--once] [--status TEXT]");
+    }
+  }
+
+  Server server;
+  if (!server.Attach()) return 1;
+  std::signal(SIGINT, OnStopSignal);
+  std::signal(SIGTERM, OnStopSignal);
+
+  server.Report(bFixedStatus ? strFixedStatus : "STARTING");
+  if (!bFixedStatus) server.Report("READY");
+  std::string strPath;
+  while (server.NextPath(strPath)) {
+    // Not ready while the path is being dealt with.
+    if (!bFixedStatus) server.Report("SENDING");
+    std::printf("%s\t%s\n", Escape(strPath).c_str(),
+                FileExists(strPath) ? "file exists" : "no such file");
+    std::fflush(stdout);
+    if (bOnce) break;
+    if (!bFixedStatus) server.Report("READY");
+  }
+  server.Report("STOPPED");
+  return 0;
+}
+
+}  // namespace xverctl

@@ -1,0 +1,28 @@
+// xverctl: the stand-in transceiver-control process and segment inspector.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace xverctl {
+
+using Args = std::vector<std::string>;
+
+// Each subcommand takes the arguments after its name and returns the exit
+// status. Errors are reported on standard error.
+int Serve(const Args& args);
+int Show(const Args& args);
+int WriteStatus(const Args& args);
+int WritePath(const Args& args);
+int Hold(const Args& args);
+int Remove(const Args& args);
+
+// The text with backslashes and non-printable bytes escaped (\\, \xHH).
+std::string Escape(const std::string& strText);
+
+// Report a failure, or wrong use, on standard error; return the exit status
+// for it (1, or 2 for wrong use).
+int Fail(const std::string& strMessage);
+int Usage(const std::string& strMessage);
+
+}  // namespace xverctl
