@@ -1,0 +1,68 @@
+#!/usr/bin/env bash
+# Measures, in one run on this machine: the hand-off against the C floor
+# (bench/floor.c), the peak memory of one hand-off, and how long a request
+# takes to be refused while another process holds the status mutex.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+bash scripts/install_deps.sh hyperfine time gcc python3
+bash scripts/build.sh default >/dev/null
+bin=build/default
+cc -O2 -o build/floor bench/floor.c
+
+work=$(mktemp -d)
+holder=
+cleanup() {
+  [ -n "$holder" ] && kill "$holder" 2>/dev/null
+  "$bin/xverctl" remove
+  rm -rf "$work"
+}
+trap cleanup EXIT
+
+export XVER_DRIVE_C=$work/c
+setup_dir="$XVER_DRIVE_C/Program Files/KESTRAVIA/Administration/Xver"
+mkdir -p "$setup_dir"
+printf '%s\n' 'Transceiver Setup File  ' 'bench' \
+  'Automatic Binary Transmission Enabled = Yes' 'X.25 address = 123;' \
+  'Coast Earth Station Address = 002;' 'Com Port Number = 1;' >"$setup_dir/XverSetUp.Txt"
+# Spaces in the setup path would split hyperfine's command line.
+ln -s "$setup_dir/XverSetUp.Txt" "$work/setup.txt"
+path='C:\Data\obs_001.txt'
+
+"$bin/xverctl" remove
+"$bin/xverctl" status READY
+"$bin/xversend" "$path" >/dev/null || true  # creates the rest of the names
+
+echo "== hand-off: xversend against the C floor"
+hyperfine -N -i --warmup 50 --runs 1000 --export-json "$work/handoff.json" \
+  -n xversend "$bin/xversend $path" \
+  -n floor "build/floor $work/setup.txt $path"
+python3 - "$work/handoff.json" <<'PY'
+import json, sys
+r = {x["command"]: x for x in json.load(open(sys.argv[1]))["results"]}
+x, f = r["xversend"]["median"], r["floor"]["median"]
+print(f"median hand-off: xversend {x*1e3:.3f} ms, floor {f*1e3:.3f} ms, ratio {x/f:.2f} (target <= 1.25)")
+PY
+
+echo "== peak resident memory of one hand-off"
+peak=0
+for _ in $(seq 20); do
+  kib=$(/usr/bin/time -f %M "$bin/xversend" "$path" 2>&1 >/dev/null | tail -n1) || true
+  ((kib > peak)) && peak=$kib
+done
+floor_kib=$(/usr/bin/time -f %M build/floor "$work/setup.txt" "$path" 2>&1 >/dev/null | tail -n1) || true
+echo "peak RSS: xversend $peak KiB ($(python3 -c "print(f'{$peak/1024:.2f}')") MiB, target <= 2.5 MiB), floor $floor_kib KiB"
+
+echo "== refusal while another process holds the status mutex"
+for run in 1 2 3; do
+  "$bin/xverctl" hold MM_XMITERSTATUS 3500 >"$work/hold.out" &
+  holder=$!
+  until [ -s "$work/hold.out" ]; do sleep 0.01; done
+  start=$(date +%s%N)
+  status=0
+  "$bin/xversend" "$path" || status=$?
+  end=$(date +%s%N)
+  echo "run $run: refused after $(( (end - start) / 1000000 )) ms, exit status $status (expected ~3000 ms, 0)"
+  wait "$holder"
+  holder=
+  rm "$work/hold.out"
+done
