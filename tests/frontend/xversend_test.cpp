@@ -1,53 +1,16 @@
-// xversend as its callers run it: a process with an argument, the setup file
-// at its built-in place, and the segments held by a peer (this test).
+// xversend as its callers run it.
 #include <gtest/gtest.h>
 
 #include <string>
 
-#include "platform/platform.h"
-#include "support/child_process.h"
-#include "support/system_segments.h"
-#include "support/test_env.h"
+#include "frontend/xversend_fixture.h"
 
 namespace {
 
 using testsupport::ProcessResult;
-using testsupport::RunProcess;
+using testsupport::XversendTest;
 
-constexpr const char* kSetupFilePath =
-    "C:\\Program Files\\KESTRAVIA\\Administration\\Xver\\XverSetUp.Txt";
-constexpr const char* kGoodSetupFile =
-    "Transceiver Setup File  \n"
-    "any text, ignored\n"
-    "Automatic Binary Transmission Enabled = Yes\n"
-    "X.25 address = 123; free comment\n"
-    "Coast Earth Station Address = 002;\n"
-    "Com Port Number = 1;\n";
 constexpr const char* kSetupMessage = "Transceiver Set Up File Incorrect cannot read.\n";
-
-class XversendTest : public testsupport::SystemSegmentsTest {
- protected:
-  void SetUp() override {
-    SystemSegmentsTest::SetUp();
-    testsupport::SetEnvironment("XVER_DRIVE_C", m_drive.Path());
-    WriteSetupFile(kGoodSetupFile);
-  }
-
-  void WriteSetupFile(const std::string& strContents) {
-    const std::string strPath = platform::hostPath(kSetupFilePath);
-    const std::string strPrefix = m_drive.Path() + "/";
-    ASSERT_EQ(strPath.compare(0, strPrefix.size(), strPrefix), 0) << strPath;
-    m_drive.WriteFile(strPath.substr(strPrefix.size()), strContents);
-  }
-
-  static ProcessResult Run(const std::vector<std::string>& args) {
-    std::vector<std::string> command = {testsupport::XversendPath()};
-    command.insert(command.end(), args.begin(), args.end());
-    return RunProcess(command);
-  }
-
-  testsupport::TempDir m_drive;
-};
 
 TEST_F(XversendTest, ExitStatusFollowsTheTransmitterStatus) {
   const struct {
@@ -89,25 +52,6 @@ TEST_F(XversendTest, TooLongRequestIsRefusedWithOneLineSayingTheLimit) {
   EXPECT_EQ(ReadText("MM_XMITPATH"), "previous");
 }
 
-// A peer that keeps a mutex past the 3000 ms bound makes the request fail:
-// the status reads as unknown, or the path cannot be written.
-TEST_F(XversendTest, StuckPeerMakesTheRequestFailAfterThreeSeconds) {
-  for (const char* pszHeld : {"MM_XMITERSTATUS", "MM_XMITPATH"}) {
-    SCOPED_TRACE(pszHeld);
-    WriteText("MM_XMITERSTATUS", "READY");
-    WriteText("MM_XMITPATH", "previous");
-    testsupport::ChildProcess peer;
-    ASSERT_TRUE(peer.Start({testsupport::TestPeerPath(), "hold", pszHeld, "4500"}));
-    ASSERT_EQ(peer.ReadLine(), "locked");
-    const ProcessResult result = Run({"C:\\Data\\obs_001.txt"});
-    EXPECT_EQ(result.nExitCode, 0);
-    EXPECT_GE(result.dSeconds, 2.9);
-    EXPECT_LT(result.dSeconds, 4.0);
-    EXPECT_EQ(peer.Wait(), 0);
-    EXPECT_EQ(ReadText("MM_XMITPATH"), "previous");
-  }
-}
-
 TEST_F(XversendTest, BadSetupFileIsReportedOnceAndTheRequestStillRuns) {
   const struct {
     const char* pszCase;
@@ -121,11 +65,10 @@ TEST_F(XversendTest, BadSetupFileIsReportedOnceAndTheRequestStillRuns) {
   };
   for (const auto& c : kCases) {
     SCOPED_TRACE(c.pszCase);
-    testsupport::TempDir drive;
-    testsupport::SetEnvironment("XVER_DRIVE_C", drive.Path());
     if (c.pszContents) {
-      testsupport::SetEnvironment("XVER_DRIVE_C", m_drive.Path());
       WriteSetupFile(c.pszContents);
+    } else {
+      RemoveSetupFile();
     }
     WriteText("MM_XMITERSTATUS", "READY");
     const ProcessResult result = Run({"C:\\Data\\obs_002.txt"});

@@ -12,7 +12,7 @@ void SystemSegmentsTest::SetUp() {
   }
 }
 
-void SystemSegmentsTest::TearDown() {
+void SystemSegmentsTest::CloseSegments() {
   for (auto& map : m_maps) map.Close();
 }
 
@@ -43,6 +43,12 @@ std::string SystemSegmentsTest::ReadBytes(const char* pszName) {
 std::string SystemSegmentsTest::ReadText(const char* pszName) {
   const std::string strBytes = ReadBytes(pszName);
   return strBytes.substr(0, strBytes.find('\0'));
+}
+
+void SystemSegmentsTest::Recover(const char* pszName) {
+  CMemMapFile& map = Segment(pszName);
+  map.Lock();
+  map.Unlock();
 }
 
 }  // namespace testsupport

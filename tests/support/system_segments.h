@@ -15,7 +15,10 @@ class SystemSegmentsTest : public ::testing::Test {
   // Removes leftovers, then attaches all seven segments, as a peer process
   // would hold them.
   void SetUp() override;
-  void TearDown() override;
+  void TearDown() override { CloseSegments(); }
+
+  // Lets go of this test's handles to the seven segments.
+  void CloseSegments();
 
   // Writes raw bytes at the start of a segment, under its mutex.
   void WriteBytes(const char* pszName, const std::string& strBytes);
@@ -27,6 +30,8 @@ class SystemSegmentsTest : public ::testing::Test {
   std::string ReadBytes(const char* pszName);
   // The text at the start of a segment.
   std::string ReadText(const char* pszName);
+  // Takes over, and releases, a mutex that a killed peer left abandoned.
+  void Recover(const char* pszName);
 
  private:
   CMemMapFile& Segment(const char* pszName);

@@ -29,10 +29,19 @@ TempDir::~TempDir() {
 
 std::string TempDir::WriteFile(const std::string& strRelative,
                                const std::string& strBytes) const {
-  const fs::path path = fs::path(m_strPath) / strRelative;
-  fs::create_directories(path.parent_path());
-  std::ofstream(path, std::ios::binary) << strBytes;
-  return path.string();
+  const std::string strPath = (fs::path(m_strPath) / strRelative).string();
+  WriteFileAt(strPath, strBytes);
+  return strPath;
+}
+
+void WriteFileAt(const std::string& strPath, const std::string& strBytes) {
+  fs::create_directories(fs::path(strPath).parent_path());
+  std::ofstream(strPath, std::ios::binary) << strBytes;
+}
+
+void RemoveFileAt(const std::string& strPath) {
+  std::error_code ec;
+  fs::remove(strPath, ec);
 }
 
 const char* TestPeerPath() { return XVER_TEST_PEER_PATH; }

@@ -26,6 +26,11 @@ class TempDir {
   std::string m_strPath;
 };
 
+// Writes a file (binary, exactly these bytes), creating its parent folders.
+void WriteFileAt(const std::string& strPath, const std::string& strBytes);
+// Removes a file if it is there.
+void RemoveFileAt(const std::string& strPath);
+
 const char* TestPeerPath();
 const char* XversendPath();
 const char* XverctlPath();

@@ -1,5 +1,6 @@
 #include "support/child_process.h"
 
+#include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
 #include <spawn.h>
@@ -67,8 +68,10 @@ bool ChildProcess::Start(const std::vector<std::string>& args, const Environment
   if (m_pImpl || args.empty()) return false;
   int out[2];
   int err[2];
-  if (pipe(out) != 0) return false;
-  if (pipe(err) != 0) {
+  // Close-on-exec, so children started at the same time from other threads
+  // do not inherit each other's pipes; dup2 clears it on 1 and 2.
+  if (pipe2(out, O_CLOEXEC) != 0) return false;
+  if (pipe2(err, O_CLOEXEC) != 0) {
     close(out[0]);
     close(out[1]);
     return false;
@@ -77,8 +80,6 @@ bool ChildProcess::Start(const std::vector<std::string>& args, const Environment
   posix_spawn_file_actions_init(&actions);
   posix_spawn_file_actions_adddup2(&actions, out[1], 1);
   posix_spawn_file_actions_adddup2(&actions, err[1], 2);
-  posix_spawn_file_actions_addclose(&actions, out[0]);
-  posix_spawn_file_actions_addclose(&actions, err[0]);
   std::vector<std::string> argStrings = args;
   std::vector<std::string> envStrings = MergedEnvironment(env);
   pid_t pid = -1;

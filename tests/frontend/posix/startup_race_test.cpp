@@ -1,0 +1,52 @@
+// Twenty xversend processes started at the same moment with none of the
+// named objects present, fifty times over.
+#include <sys/stat.h>
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+
+#include "frontend/xversend_fixture.h"
+
+namespace {
+
+using testsupport::ChildProcess;
+using testsupport::XversendTest;
+
+TEST_F(XversendTest, TwentyAtOnceWithNoObjectsPresentAllSucceed) {
+  constexpr int kRounds = 50;
+  constexpr int kProcesses = 20;
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+  CloseSegments();  // this test's own handles must not create the names first
+  for (int nRound = 0; nRound < kRounds; ++nRound) {
+    SCOPED_TRACE(nRound);
+    ASSERT_LT(std::chrono::steady_clock::now(), deadline);
+    for (const char* pszName : segments::kAll) {
+      platform::removeName(pszName);
+      platform::removeName(std::string(pszName) + "MUTEX");
+    }
+    ChildProcess senders[kProcesses];
+    for (auto& sender : senders) {
+      ASSERT_TRUE(sender.Start({testsupport::XversendPath(), "word"}));
+    }
+    for (auto& sender : senders) {
+      EXPECT_EQ(sender.Wait(), 1);
+      EXPECT_EQ(sender.Stderr(), "");
+    }
+    for (const char* pszName : segments::kAll) {
+      for (const auto& [strObject, nSize] :
+           {std::pair{std::string(pszName), 201}, {std::string(pszName) + "MUTEX", 128}}) {
+        struct stat info {};
+        ASSERT_EQ(stat(("/dev/shm/" + strObject).c_str(), &info), 0) << strObject;
+        EXPECT_EQ(info.st_mode & 0777, 0600u) << strObject;
+        EXPECT_EQ(info.st_size, nSize) << strObject;
+      }
+      CMemMapFile map;
+      ASSERT_EQ(map.Open(pszName, 201, 0), 1) << pszName;
+      EXPECT_NE(map.Lock(), nullptr) << pszName;
+      map.Unlock();
+    }
+  }
+}
+
+}  // namespace
