@@ -4,6 +4,8 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 preset=${1:-default}
-bash scripts/install_deps.sh cmake ninja-build g++ libgtest-dev googletest
+deps=(cmake ninja-build g++)
+[ "$preset" = fuzz ] || deps+=(libgtest-dev googletest)
+bash scripts/install_deps.sh "${deps[@]}"
 cmake --preset "$preset" >/dev/null
 cmake --build --preset "$preset"

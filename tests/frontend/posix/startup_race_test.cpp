@@ -1,10 +1,12 @@
 // Twenty xversend processes started at the same moment with none of the
-// named objects present, fifty times over.
+// named objects present, fifty times over, or as often as a minute allows
+// (sanitized builds start processes far more slowly).
 #include <sys/stat.h>
 
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cstdio>
 
 #include "frontend/xversend_fixture.h"
 
@@ -18,9 +20,9 @@ TEST_F(XversendTest, TwentyAtOnceWithNoObjectsPresentAllSucceed) {
   constexpr int kProcesses = 20;
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
   CloseSegments();  // this test's own handles must not create the names first
-  for (int nRound = 0; nRound < kRounds; ++nRound) {
+  int nRound = 0;
+  for (; nRound < kRounds && std::chrono::steady_clock::now() < deadline; ++nRound) {
     SCOPED_TRACE(nRound);
-    ASSERT_LT(std::chrono::steady_clock::now(), deadline);
     for (const char* pszName : segments::kAll) {
       platform::removeName(pszName);
       platform::removeName(std::string(pszName) + "MUTEX");
@@ -47,6 +49,8 @@ TEST_F(XversendTest, TwentyAtOnceWithNoObjectsPresentAllSucceed) {
       map.Unlock();
     }
   }
+  std::printf("start-up race: %d rounds of %d processes\n", nRound, kProcesses);
+  EXPECT_GE(nRound, 5);
 }
 
 }  // namespace
