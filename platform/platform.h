@@ -142,10 +142,14 @@ class TextFile {
   char* Gets(char* pBuffer, int nCount) noexcept;
   // The end-of-file indicator: set by a read that ran into the end.
   bool AtEnd() const noexcept;
+  // Whether a read since Open met a NUL byte, which no text holds: the
+  // string a read returns ends at it and hides the rest.
+  bool HadNul() const noexcept { return m_bHadNul; }
   void Close() noexcept;
 
  private:
   std::FILE* m_pFile = nullptr;
+  bool m_bHadNul = false;
 };
 
 }  // namespace platform

@@ -1,0 +1,136 @@
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "platform/platform.h"
+#include "support/test_env.h"
+
+namespace {
+
+// The bytes a stream with CR LF line ends should deliver: each CR LF as LF.
+std::string WithLfLineEnds(std::string strBytes) {
+  for (std::size_t nPos = strBytes.find("\r\n"); nPos != std::string::npos;
+       nPos = strBytes.find("\r\n", nPos + 1)) {
+    strBytes.erase(nPos, 1);
+  }
+  return strBytes;
+}
+
+class TextFileTest : public ::testing::Test {
+ protected:
+  testsupport::TempDir m_dir;
+};
+
+// Every sequence of Gets calls must give what the C library's fgets gives on
+// the same bytes with LF line ends: result, buffer bytes and end-of-file flag.
+TEST_F(TextFileTest, GetsIsFgetsOverTheBytesWithCrLfAsLf) {
+  const std::vector<std::string> kContents = {
+      "",
+      "a",
+      "\n",
+      "ab\r\ncd\r\n",
+      "ab\ncd",
+      "one\r\n\r\n\r\nthree",
+      "lone\rcr\r",
+      "\r",
+      "\r\r\n\r",
+      "cr at end\r\n\r",
+      std::string("nul\0byte\r\n\0", 12),
+      "x\r\ny\rz\r\r\r\n\n",
+  };
+  for (const std::string& strBytes : kContents) {
+    const std::string strPath = m_dir.WriteFile("crlf", strBytes);
+    const std::string strLfPath =
+        m_dir.WriteFile("lf", WithLfLineEnds(strBytes));
+    for (int nCount = 1; nCount <= 6; ++nCount) {
+      SCOPED_TRACE(::testing::Message()
+                   << "bytes " << ::testing::PrintToString(strBytes)
+                   << ", count " << nCount);
+      platform::TextFile file;
+      ASSERT_TRUE(file.Open(strPath));
+      std::FILE* pExpected = std::fopen(strLfPath.c_str(), "rb");
+      ASSERT_NE(pExpected, nullptr);
+      for (int nRead = 0; nRead < 20; ++nRead) {
+        std::vector<char> got(8, '#');
+        std::vector<char> expected(8, '#');
+        const bool bGot = file.Gets(got.data(), nCount) != nullptr;
+        const bool bExpected =
+            std::fgets(expected.data(), nCount, pExpected) != nullptr;
+        ASSERT_EQ(bGot, bExpected) << "read " << nRead;
+        ASSERT_EQ(got, expected) << "read " << nRead;
+        ASSERT_EQ(file.AtEnd(), std::feof(pExpected) != 0) << "read " << nRead;
+      }
+      std::fclose(pExpected);
+    }
+  }
+}
+
+TEST_F(TextFileTest, CrLfCountsAsOneCharacterAndLoneCrStays) {
+  platform::TextFile file;
+  ASSERT_TRUE(file.Open(m_dir.WriteFile("f", "ab\r\nc\rd\r\n")));
+  char szBuffer[8];
+  ASSERT_NE(file.Gets(szBuffer, 4), nullptr);
+  EXPECT_STREQ(szBuffer, "ab\n");
+  ASSERT_NE(file.Gets(szBuffer, 8), nullptr);
+  EXPECT_STREQ(szBuffer, "c\rd\n");
+  EXPECT_FALSE(file.AtEnd());
+  EXPECT_EQ(file.Gets(szBuffer, 8), nullptr);
+  EXPECT_TRUE(file.AtEnd());
+}
+
+TEST_F(TextFileTest, RemembersANulUntilOpenedAgain) {
+  platform::TextFile file;
+  char szBuffer[8];
+  ASSERT_TRUE(file.Open(m_dir.WriteFile("nul", std::string("a\0b\nc\n", 6))));
+  EXPECT_FALSE(file.HadNul());
+  ASSERT_NE(file.Gets(szBuffer, sizeof szBuffer), nullptr);
+  EXPECT_TRUE(file.HadNul());
+  ASSERT_NE(file.Gets(szBuffer, sizeof szBuffer), nullptr);
+  EXPECT_TRUE(file.HadNul());
+  ASSERT_TRUE(file.Open(m_dir.WriteFile("clean", "a\n")));
+  EXPECT_FALSE(file.HadNul());
+}
+
+TEST_F(TextFileTest, ClosedFileReadsNothing) {
+  platform::TextFile file;
+  char szBuffer[4] = "abc";
+  EXPECT_EQ(file.Gets(szBuffer, 4), nullptr);
+  EXPECT_TRUE(file.AtEnd());
+  ASSERT_TRUE(file.Open(m_dir.WriteFile("f", "text\n")));
+  file.Close();
+  file.Close();
+  EXPECT_EQ(file.Gets(szBuffer, 4), nullptr);
+  EXPECT_STREQ(szBuffer, "abc");
+}
+
+TEST_F(TextFileTest, OpenAgainStartsOnTheNewFile) {
+  platform::TextFile file;
+  ASSERT_TRUE(file.Open(m_dir.WriteFile("first", "first\n")));
+  ASSERT_TRUE(file.Open(m_dir.WriteFile("second", "second\n")));
+  char szBuffer[16];
+  ASSERT_NE(file.Gets(szBuffer, 16), nullptr);
+  EXPECT_STREQ(szBuffer, "second\n");
+}
+
+// None of these may block or be taken for a file.
+TEST_F(TextFileTest, OpenRefusesWhatIsNotAReadableRegularFile) {
+  struct Case {
+    const char* pszName;
+    std::string strPath;
+  };
+  const std::vector<Case> cases = {
+      {"missing file", m_dir.Path() + "/missing.txt"},
+      {"directory", m_dir.Path()},
+      {"empty path", ""},
+      {"embedded NUL", m_dir.WriteFile("real", "x\n") + std::string(1, '\0')},
+  };
+  for (const Case& c : cases) {
+    platform::TextFile file;
+    EXPECT_FALSE(file.Open(c.strPath)) << c.pszName;
+  }
+}
+
+
+}  // namespace
