@@ -13,6 +13,4 @@ ctest --preset asan
 
 bash scripts/fuzz.sh
 
-if [ -f scripts/test_windows.sh ]; then
-  bash scripts/test_windows.sh
-fi
+bash scripts/test_windows.sh --if-available

@@ -43,8 +43,10 @@ TEST_F(XversendTest, PeerKilledHoldingAMutexCostsOneRefusalNotAWait) {
 }
 
 // A peer stuck holding either mutex: refused within the 3000 ms bound plus
-// a margin, nothing written.
+// a margin over what a process start costs here, nothing written.
 TEST_F(XversendTest, StuckPeerMakesTheRequestFailWithinTheBound) {
+  WriteText("MM_XMITERSTATUS", "STARTING");
+  const double dStartCost = Run({"C:\\x"}).dSeconds;
   for (const char* pszHeld : kUsedSegments) {
     SCOPED_TRACE(pszHeld);
     WriteText("MM_XMITERSTATUS", "READY");
@@ -55,7 +57,7 @@ TEST_F(XversendTest, StuckPeerMakesTheRequestFailWithinTheBound) {
     const ProcessResult result = Run({"C:\\Data\\obs_001.txt"});
     EXPECT_EQ(result.nExitCode, 0);
     EXPECT_GE(result.dSeconds, 2.9);
-    EXPECT_LT(result.dSeconds, 3.2);
+    EXPECT_LT(result.dSeconds, 3.2 + dStartCost);
     peer.Kill();
     peer.Wait();
     Recover(pszHeld);
@@ -96,7 +98,8 @@ TEST_F(XversendTest, RequestTextIsCopiedNeverInterpreted) {
   }
 }
 
-// Eight senders hand 200 distinct paths each to the stand-in peer. Every
+// Eight senders hand up to 200 distinct paths each (as many as 15 s allow,
+// since process starts are slow under an emulator) to the stand-in peer. Every
 // line the peer prints is one of the submitted paths, whole. A path handed
 // over while the previous one was still in the segment overwrites it; the
 // protocol allows that, and the test counts it rather than hiding it.
@@ -113,14 +116,17 @@ TEST_F(XversendTest, ConcurrentSendersNeverTearOrMixAPath) {
 
   std::vector<std::vector<std::string>> handedOver(kSenders);
   std::vector<int> refused(kSenders, 0);
+  std::vector<int> sent(kSenders, 0);
   std::vector<std::thread> senders;
+  const auto stopAt = std::chrono::steady_clock::now() + std::chrono::seconds(15);
   for (int s = 0; s < kSenders; ++s) {
     senders.emplace_back([&, s] {
-      for (int i = 0; i < kPathsEach; ++i) {
+      for (int i = 0; i < kPathsEach && std::chrono::steady_clock::now() < stopAt; ++i) {
         char szPath[64];
         std::snprintf(szPath, sizeof szPath, "C:\\sender%d\\obs_%04d_%s.txt", s, i,
                       std::string(static_cast<std::size_t>(i % 40), 'x').c_str());
         const int nExit = Run({szPath}).nExitCode;
+        ++sent[s];
         if (nExit == 1) handedOver[s].push_back(szPath);
         if (nExit == 0) ++refused[s];
       }
@@ -141,15 +147,19 @@ TEST_F(XversendTest, ConcurrentSendersNeverTearOrMixAPath) {
     EXPECT_TRUE(taken.insert(strPath).second) << "taken twice: " << strPath;
   }
   int nRefused = 0;
-  for (const int n : refused) nRefused += n;
+  int nSent = 0;
+  for (int s = 0; s < kSenders; ++s) {
+    nRefused += refused[s];
+    nSent += sent[s];
+  }
   const int nOverwritten = static_cast<int>(submitted.size() - taken.size());
   std::printf("concurrent senders: %d requests, %zu handed over, %d refused (peer busy), "
               "%zu taken by the peer, %d overwritten before it took them\n",
-              kSenders * kPathsEach, submitted.size(), nRefused, taken.size(), nOverwritten);
+              nSent, submitted.size(), nRefused, taken.size(), nOverwritten);
   RecordProperty("handed_over", static_cast<int>(submitted.size()));
   RecordProperty("refused", nRefused);
   RecordProperty("overwritten", nOverwritten);
-  EXPECT_EQ(static_cast<int>(submitted.size()) + nRefused, kSenders * kPathsEach);
+  EXPECT_EQ(static_cast<int>(submitted.size()) + nRefused, nSent);
   EXPECT_GT(taken.size(), 0u);
 }
 

@@ -44,7 +44,8 @@ TEST_F(TextFileTest, GetsIsFgetsOverTheBytesWithCrLfAsLf) {
     const std::string strPath = m_dir.WriteFile("crlf", strBytes);
     const std::string strLfPath =
         m_dir.WriteFile("lf", WithLfLineEnds(strBytes));
-    for (int nCount = 1; nCount <= 6; ++nCount) {
+    // From 2: the reader never reads with a count of 1, where C libraries differ.
+    for (int nCount = 2; nCount <= 6; ++nCount) {
       SCOPED_TRACE(::testing::Message()
                    << "bytes " << ::testing::PrintToString(strBytes)
                    << ", count " << nCount);
@@ -83,7 +84,7 @@ TEST_F(TextFileTest, CrLfCountsAsOneCharacterAndLoneCrStays) {
 TEST_F(TextFileTest, RemembersANulUntilOpenedAgain) {
   platform::TextFile file;
   char szBuffer[8];
-  ASSERT_TRUE(file.Open(m_dir.WriteFile("nul", std::string("a\0b\nc\n", 6))));
+  ASSERT_TRUE(file.Open(m_dir.WriteFile("has_nul", std::string("a\0b\nc\n", 6))));
   EXPECT_FALSE(file.HadNul());
   ASSERT_NE(file.Gets(szBuffer, sizeof szBuffer), nullptr);
   EXPECT_TRUE(file.HadNul());

@@ -52,6 +52,10 @@ struct ProcessResult {
   double dSeconds = 0;  // wall time from start to end
 };
 
+// Where showMessage leaves its text in a child: true standard error (POSIX),
+// false a message box (Windows).
+extern const bool kMessageOnStderr;
+
 // Sets a variable in this process's environment, inherited by children.
 void SetEnvironment(const std::string& strName, const std::string& strValue);
 

@@ -156,6 +156,8 @@ void SetEnvironment(const std::string& strName, const std::string& strValue) {
   setenv(strName.c_str(), strValue.c_str(), 1);
 }
 
+const bool kMessageOnStderr = true;
+
 int CurrentProcessId() { return static_cast<int>(getpid()); }
 
 ProcessResult RunProcess(const std::vector<std::string>& args, const Environment& env) {
