@@ -19,13 +19,9 @@ cleanup() {
 trap cleanup EXIT
 
 export XVER_DRIVE_C=$work/c
-setup_dir="$XVER_DRIVE_C/Program Files/KESTRAVIA/Administration/Xver"
-mkdir -p "$setup_dir"
-printf '%s\n' 'Transceiver Setup File  ' 'bench' \
-  'Automatic Binary Transmission Enabled = Yes' 'X.25 address = 123;' \
-  'Coast Earth Station Address = 002;' 'Com Port Number = 1;' >"$setup_dir/XverSetUp.Txt"
+bash scripts/make_drive_c.sh "$XVER_DRIVE_C"
 # Spaces in the setup path would split hyperfine's command line.
-ln -s "$setup_dir/XverSetUp.Txt" "$work/setup.txt"
+ln -s "$XVER_DRIVE_C/Program Files/KESTRAVIA/Administration/Xver/XverSetUp.Txt" "$work/setup.txt"
 path='C:\Data\obs_001.txt'
 
 "$bin/xverctl" remove

@@ -18,11 +18,7 @@ trap cleanup EXIT
 
 # A valid setup file on a temporary drive C:, and a file to send.
 export XVER_DRIVE_C=$work/drive_c
-setup="$XVER_DRIVE_C/Program Files/KESTRAVIA/Administration/Xver"
-mkdir -p "$setup"
-printf '%s\r\n' 'Transceiver Setup File  ' 'demo set-up' \
-  'Automatic Binary Transmission Enabled = Yes' 'X.25 address = 123; demo' \
-  'Coast Earth Station Address = 002;' 'Com Port Number = 1;' >"$setup/XverSetUp.Txt"
+bash scripts/make_drive_c.sh "$XVER_DRIVE_C"
 file=$work/obs_001.txt
 echo "observation 001" >"$file"
 

@@ -7,7 +7,6 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <chrono>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -159,18 +158,5 @@ void SetEnvironment(const std::string& strName, const std::string& strValue) {
 const bool kMessageOnStderr = true;
 
 int CurrentProcessId() { return static_cast<int>(getpid()); }
-
-ProcessResult RunProcess(const std::vector<std::string>& args, const Environment& env) {
-  ProcessResult result;
-  ChildProcess child;
-  const auto start = std::chrono::steady_clock::now();
-  if (!child.Start(args, env)) return result;
-  result.nExitCode = child.Wait();
-  result.dSeconds =
-      std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-  result.strStdout = child.Stdout();
-  result.strStderr = child.Stderr();
-  return result;
-}
 
 }  // namespace testsupport

@@ -6,7 +6,6 @@
 #endif
 #include <windows.h>
 
-#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -276,20 +275,5 @@ void SetEnvironment(const std::string& strName, const std::string& strValue) {
 const bool kMessageOnStderr = false;
 
 int CurrentProcessId() { return static_cast<int>(GetCurrentProcessId()); }
-
-ProcessResult RunProcess(const std::vector<std::string>& args,
-                         const Environment& env) {
-  ProcessResult result;
-  ChildProcess child;
-  const auto start = std::chrono::steady_clock::now();
-  if (!child.Start(args, env)) return result;
-  result.nExitCode = child.Wait();
-  result.dSeconds = std::chrono::duration<double>(
-                        std::chrono::steady_clock::now() - start)
-                        .count();
-  result.strStdout = child.Stdout();
-  result.strStderr = child.Stderr();
-  return result;
-}
 
 }  // namespace testsupport

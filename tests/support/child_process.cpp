@@ -1,0 +1,20 @@
+#include "support/child_process.h"
+
+#include <chrono>
+
+namespace testsupport {
+
+ProcessResult RunProcess(const std::vector<std::string>& args, const Environment& env) {
+  ProcessResult result;
+  ChildProcess child;
+  const auto start = std::chrono::steady_clock::now();
+  if (!child.Start(args, env)) return result;
+  result.nExitCode = child.Wait();
+  result.dSeconds =
+      std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  result.strStdout = child.Stdout();
+  result.strStderr = child.Stderr();
+  return result;
+}
+
+}  // namespace testsupport
