@@ -25,3 +25,5 @@ for fuzzer in setup_file_fuzzer setup_reader_fuzzer; do
   grep -E "stat::number_of_executed_units|stat::peak_rss_mb" "build/fuzz/$fuzzer.log" || true
   rm -rf "$corpus"
 done
+# The targets' scratch files, one per fuzzer process.
+rm -f /dev/shm/xver_fuzz_*
