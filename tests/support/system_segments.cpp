@@ -4,12 +4,27 @@
 
 namespace testsupport {
 
+namespace {
+
+void RemoveNames() {
+  for (const char* pszName : segments::kAll) {
+    platform::removeName(pszName);
+    platform::removeName(std::string(pszName) + "MUTEX");
+  }
+}
+
+}  // namespace
+
 void SystemSegmentsTest::SetUp() {
+  RemoveNames();
   for (int i = 0; i < 7; ++i) {
-    platform::removeName(segments::kAll[i]);
-    platform::removeName(std::string(segments::kAll[i]) + "MUTEX");
     ASSERT_EQ(m_maps[i].Create(segments::kAll[i], 201, 0, nullptr), 1);
   }
+}
+
+void SystemSegmentsTest::TearDown() {
+  CloseSegments();
+  RemoveNames();
 }
 
 void SystemSegmentsTest::CloseSegments() {

@@ -15,7 +15,8 @@ class SystemSegmentsTest : public ::testing::Test {
   // Removes leftovers, then attaches all seven segments, as a peer process
   // would hold them.
   void SetUp() override;
-  void TearDown() override { CloseSegments(); }
+  // Lets go of the segments and removes their names.
+  void TearDown() override;
 
   // Lets go of this test's handles to the seven segments.
   void CloseSegments();
