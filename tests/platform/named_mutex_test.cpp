@@ -18,6 +18,18 @@ class NamedMutexTest : public ::testing::Test {
   }
   void TearDown() override { platform::removeName(m_strName); }
 
+  // Whether another thread can take the mutex now; it lets go again.
+  WaitResult LockFromAnotherThread() const {
+    WaitResult result = WaitResult::Failed;
+    std::thread([&] {
+      NamedMutex other;
+      if (!other.Create(m_strName, nullptr)) return;
+      result = other.Lock(0);
+      other.Unlock();
+    }).join();
+    return result;
+  }
+
   std::string m_strName;
 };
 
@@ -51,12 +63,7 @@ TEST_F(NamedMutexTest, OtherThreadTimesOutAndCannotReleaseIt) {
   }).join();
 
   holder.Unlock();
-  std::thread([&] {
-    NamedMutex other;
-    ASSERT_TRUE(other.Create(m_strName, nullptr));
-    EXPECT_EQ(other.Lock(0), WaitResult::Acquired);
-    other.Unlock();
-  }).join();
+  EXPECT_EQ(LockFromAnotherThread(), WaitResult::Acquired);
 }
 
 TEST_F(NamedMutexTest, ThreadThatEndsHoldingItLeavesItAbandoned) {
@@ -80,12 +87,7 @@ TEST_F(NamedMutexTest, MoveHandsTheHoldOver) {
   EXPECT_FALSE(first.IsOpen());
   first.Unlock();
   second.Unlock();
-  std::thread([&] {
-    NamedMutex other;
-    ASSERT_TRUE(other.Create(m_strName, nullptr));
-    EXPECT_EQ(other.Lock(0), WaitResult::Acquired);
-    other.Unlock();
-  }).join();
+  EXPECT_EQ(LockFromAnotherThread(), WaitResult::Acquired);
 }
 
 }  // namespace

@@ -4,6 +4,13 @@
 
 namespace testsupport {
 
+ChildProcess::~ChildProcess() {
+  if (!m_pImpl) return;
+  Kill();
+  Wait();
+  FreeImpl();
+}
+
 ProcessResult RunProcess(const std::vector<std::string>& args, const Environment& env) {
   ProcessResult result;
   ChildProcess child;

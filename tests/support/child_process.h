@@ -40,6 +40,8 @@ class ChildProcess {
 
  private:
   struct Impl;
+  // Frees m_pImpl; defined beside Impl on each platform.
+  void FreeImpl();
   Impl* m_pImpl = nullptr;
   std::string m_strStdout;
   std::string m_strStderr;

@@ -56,11 +56,9 @@ bool Drain(int fd, std::string& strInto) {
 
 }  // namespace
 
-ChildProcess::~ChildProcess() {
-  if (!m_pImpl) return;
-  Kill();
-  Wait();
+void ChildProcess::FreeImpl() {
   delete m_pImpl;
+  m_pImpl = nullptr;
 }
 
 bool ChildProcess::Start(const std::vector<std::string>& args, const Environment& env) {

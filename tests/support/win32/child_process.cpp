@@ -124,11 +124,9 @@ std::mutex g_startMutex;
 
 }  // namespace
 
-ChildProcess::~ChildProcess() {
-  if (!m_pImpl) return;
-  Kill();
-  Wait();
+void ChildProcess::FreeImpl() {
   delete m_pImpl;
+  m_pImpl = nullptr;
 }
 
 bool ChildProcess::Start(const std::vector<std::string>& args,
