@@ -1,8 +1,10 @@
 // xversend PATH: hands PATH to the transceiver-control process when it reports
 // "READY". Exit status 1: handed over; 0: refused.
+#include "sharedmem/segment_access.h"
 #include "sharedmem/xver_interface.h"
 
 int main(int argc, char* argv[]) {
+  segments::KeepStandardStreams();
   CXverInterface::m_strSetupFilePath =
       "C:\\Program Files\\KESTRAVIA\\Administration\\Xver\\XverSetUp.Txt";
   CXverInterface::m_strLandStationsFilePath =

@@ -2,9 +2,21 @@
 // through "MM_XMITERSTATUS" and hand the path over in "MM_XMITPATH".
 #include <cstdio>
 
-#include "platform/platform.h"
 #include "sharedmem/segment_access.h"
 #include "sharedmem/xver_interface.h"
+
+namespace {
+
+// One line on standard error when a segment the request needs is unusable
+// for a reason of this machine. A mutex held or abandoned by a peer is the
+// peer's state, and says nothing here.
+void ReportProblem(const CMemMapFile& map) {
+  if (!map.GetProblem().empty()) {
+    std::fprintf(stderr, "xversend: %s\n", map.GetProblem().c_str());
+  }
+}
+
+}  // namespace
 
 std::int32_t CXverInterface::SubmitPath(const std::string& strRequest) {
   if (strRequest.size() > kMaxPathLength) {
@@ -13,9 +25,8 @@ std::int32_t CXverInterface::SubmitPath(const std::string& strRequest) {
                  strRequest.size(), kMaxPathLength);
     return 0;
   }
-  const bool bIsPath =
-      strRequest.find_first_of(platform::kPathMarkers) != std::string::npos;
-  if (bIsPath && GetXmitterStatus() != kStatusReady) return 0;
+  if (segments::IsPath(strRequest) && GetXmitterStatus() != kStatusReady)
+    return 0;
   return WriteXmitPath(strRequest);
 }
 
@@ -29,18 +40,24 @@ std::int32_t CXverInterface::GetXmitterStatus() {
 
 std::string CXverInterface::ReadXmitterStatus() {
   std::string strStatus;
-  if (m_bXmitterStatusOpen) segments::ReadText(m_mapXmitterStatus, strStatus);
+  if (!m_bXmitterStatusOpen ||
+      !segments::ReadText(m_mapXmitterStatus, strStatus)) {
+    ReportProblem(m_mapXmitterStatus);
+  }
   return strStatus;
 }
 
 std::string CXverInterface::ReadXmitPath() {
   std::string strPath;
-  if (!segments::ReadText(m_mapXmitPath, strPath)) strPath = "Could not read MemMap";
+  if (!segments::ReadText(m_mapXmitPath, strPath))
+    strPath = "Could not read MemMap";
   return strPath;
 }
 
 std::int32_t CXverInterface::WriteXmitPath(const std::string& strPath) {
   // Bytes after the new NUL keep their old contents.
   if (strPath.size() > kMaxPathLength) return 0;
-  return segments::WriteText(m_mapXmitPath, strPath) ? 1 : 0;
+  if (segments::WriteText(m_mapXmitPath, strPath)) return 1;
+  ReportProblem(m_mapXmitPath);
+  return 0;
 }

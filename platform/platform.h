@@ -1,8 +1,9 @@
 // The one interface between the program and the operating system. CMake builds
-// it from platform/posix/ or platform/win32/; nothing outside platform/ includes
-// a system header of its own.
+// it from platform/posix/ or platform/win32/; nothing outside platform/
+// includes a system header of its own.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <cstdio>
 #include <string>
@@ -27,6 +28,22 @@ using Handle = int;
 // Characters whose presence marks a request as a file path.
 extern const char kPathMarkers[];
 
+// Opens the null device on each of the standard descriptors 0, 1 and 2 that
+// is closed, so that no named object can take one of them and receive the
+// program's messages. Call first thing in main. Nothing to do on Windows.
+void openStandardStreams() noexcept;
+
+// Named objects live as long as some process holds them, as Windows kernel
+// objects do: a process that attaches one holds it until it lets go or ends,
+// however it ends, and the next process to attach a name nobody holds finds
+// it new (zero bytes, an unowned mutex).
+//
+// Each object records why its last Create, Open, MapView or Lock failed:
+// GetProblem() is then the system's text for the error, or what made an
+// existing object unusable ("not used: it belongs to user 65534"). It stays
+// empty when the name was only absent, or when a Lock found the mutex held
+// or abandoned, which is a peer's state and no fault.
+
 // A named block of shared memory, backed by the paging file (Windows) or a
 // shared-memory object (POSIX). Owns one system handle; not copyable.
 class SharedMapping {
@@ -43,17 +60,21 @@ class SharedMapping {
   // Returns false on failure and stays closed.
   bool Create(const std::string& strName, std::uint32_t nSize, bool bReadOnly,
               const SecurityAttributes* pSecurity);
-  // Attaches to an existing block; false when there is none or on failure.
-  bool Open(const std::string& strName, bool bReadOnly);
+  // Attaches to a block that another process holds; false when there is
+  // none, which is no problem, or on failure.
+  bool Open(const std::string& strName, std::uint32_t nSize, bool bReadOnly);
   // Maps nSize bytes from offset 0 into this process; null on failure.
   // Release the view with UnmapView before closing the mapping.
   void* MapView(std::uint32_t nSize, bool bReadOnly);
 
   bool IsOpen() const noexcept;
+  // Lets go of the block. The problem recorded last stays readable.
   void Close() noexcept;
+  const std::string& GetProblem() const noexcept { return m_strProblem; }
 
  private:
   Handle m_hMapping = kNoHandle;
+  std::string m_strProblem;
 #ifdef _WIN32
   static constexpr Handle kNoHandle = nullptr;
 #else
@@ -61,27 +82,33 @@ class SharedMapping {
 #endif
 };
 
-// Whether named objects outlive the last process that holds them (POSIX),
-// rather than vanishing with its last handle (Windows).
+// Whether a name stays behind as a file after its last holder has gone
+// (POSIX), for removeName to tidy away; a later attach makes it new anyway.
 #ifdef _WIN32
-inline constexpr bool kNamesOutliveProcesses = false;
+inline constexpr bool kNamesLeaveFiles = false;
 #else
-inline constexpr bool kNamesOutliveProcesses = true;
+inline constexpr bool kNamesLeaveFiles = true;
 #endif
 
-// Removes a segment or mutex name, so that the next Create makes it anew.
-// Does nothing where names do not outlive their users.
+// Removes what a segment or mutex name left behind. Tidying only: a process
+// that still holds the object keeps it, and newcomers then make another one.
+// Does nothing where names leave nothing behind.
 void removeName(const std::string& strName) noexcept;
 
 // Writes a view back to its backing store; unmaps it. Both accept null.
 void FlushView(void* pView, std::uint32_t nSize) noexcept;
 void UnmapView(void* pView, std::uint32_t nSize) noexcept;
 
+// Copies nCount bytes to or from a view. false when the object behind the
+// view was cut short by another process during the copy (POSIX), which then
+// stopped part-way; a view cannot shrink on Windows.
+bool CopyView(void* pTo, const void* pFrom, std::size_t nCount) noexcept;
+
 enum class WaitResult {
   Acquired,   // the mutex is now held by this thread
   Abandoned,  // held by this thread, but its previous holder died holding it
   TimedOut,   // another holder kept it past the time limit
-  Failed,     // the mutex is unusable (not open, broken, or a system error)
+  Failed,     // the mutex is unusable (not open, corrupt, or a system error)
 };
 
 // A named, recursive mutex shared between processes, owned by the thread that
@@ -99,13 +126,14 @@ class NamedMutex {
   // Returns false on failure and stays closed.
   bool Create(const std::string& strName, const SecurityAttributes* pSecurity);
   // Waits at most nTimeoutMs milliseconds for the mutex.
-  WaitResult Lock(std::uint32_t nTimeoutMs) noexcept;
+  WaitResult Lock(std::uint32_t nTimeoutMs);
   // Releases one hold; no effect when this thread does not hold the mutex.
   void Unlock() noexcept;
 
   bool IsOpen() const noexcept;
   // Releases every hold this object still has, then the name.
   void Close() noexcept;
+  const std::string& GetProblem() const noexcept { return m_strProblem; }
 
  private:
 #ifdef _WIN32
@@ -114,6 +142,7 @@ class NamedMutex {
   struct MutexObject* m_pObject = nullptr;
   int m_nHeld = 0;
 #endif
+  std::string m_strProblem;
 };
 
 // Shows the user a message. Windows: a modal box with one OK button, returning

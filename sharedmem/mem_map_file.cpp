@@ -7,53 +7,71 @@ CMemMapFile::~CMemMapFile() { Close(); }
 std::string CMemMapFile::MakeMapName(const std::string& strName) {
   std::string strMapName = strName;
   for (char& c : strMapName) {
-    c = c == '\\' ? '_'
-                  : static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    c = c == '\\'
+            ? '_'
+            : static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
   }
   return strMapName;
 }
 
-std::int32_t CMemMapFile::Create(const std::string& strName, std::uint32_t nSize,
-                                 std::int32_t bReadOnly,
-                                 const platform::SecurityAttributes* pSecurity) {
+std::int32_t CMemMapFile::Create(
+    const std::string& strName, std::uint32_t nSize, std::int32_t bReadOnly,
+    const platform::SecurityAttributes* pSecurity) {
   // Handles still held from an earlier attempt would leak when replaced.
   Close();
+  m_strProblem.clear();
   m_nSize = nSize;
   m_bReadOnly = bReadOnly;
   m_strName = MakeMapName(strName);
   // An existing mapping of the name is handed back: that is attaching.
-  return AttachView(m_hMapping.Create(m_strName, m_nSize, m_bReadOnly != 0, pSecurity),
-                    pSecurity);
+  return AttachView(
+      m_hMapping.Create(m_strName, m_nSize, m_bReadOnly != 0, pSecurity),
+      pSecurity);
 }
 
 std::int32_t CMemMapFile::Open(const std::string& strName, std::uint32_t nSize,
                                std::int32_t bReadOnly) {
   Close();
+  m_strProblem.clear();
   m_nSize = nSize;
   m_bReadOnly = bReadOnly;
   m_strName = MakeMapName(strName);
-  return AttachView(m_hMapping.Open(m_strName, m_bReadOnly != 0), nullptr);
+  return AttachView(m_hMapping.Open(m_strName, m_nSize, m_bReadOnly != 0),
+                    nullptr);
 }
 
-std::int32_t CMemMapFile::AttachView(std::int32_t bMapped,
-                                     const platform::SecurityAttributes* pSecurity) {
+std::int32_t CMemMapFile::AttachView(
+    std::int32_t bMapped, const platform::SecurityAttributes* pSecurity) {
   if (!bMapped) {
+    NoteProblem("", m_hMapping.GetProblem());
     Close();
     return 0;
   }
   m_pView = m_hMapping.MapView(m_nSize, m_bReadOnly != 0);
+  if (!m_pView) NoteProblem("", m_hMapping.GetProblem());
   // The mutex is attached even without a view; Lock then answers null anyway.
-  m_hMutex.Create(m_strName + "MUTEX", pSecurity);
+  if (!m_hMutex.Create(m_strName + "MUTEX", pSecurity) && m_pView) {
+    NoteProblem("MUTEX", m_hMutex.GetProblem());
+  }
   return m_pView ? 1 : 0;
 }
 
+void CMemMapFile::NoteProblem(const char* pszSuffix,
+                              const std::string& strProblem) {
+  if (!strProblem.empty())
+    m_strProblem = m_strName + pszSuffix + ": " + strProblem;
+}
+
 void* CMemMapFile::Lock() {
+  m_lastWait = platform::WaitResult::Failed;
   if (!m_pView) return nullptr;
   // Abandoned counts as failure: the bytes may be half written. The mutex is
   // ours all the same, and the caller's Unlock releases it.
-  if (m_hMutex.Lock(kLockTimeoutMs) != platform::WaitResult::Acquired) {
-    return nullptr;
+  m_lastWait = m_hMutex.Lock(kLockTimeoutMs);
+  if (m_lastWait == platform::WaitResult::Failed) {
+    NoteProblem("MUTEX", m_hMutex.GetProblem());
   }
+  if (m_lastWait != platform::WaitResult::Acquired) return nullptr;
   m_bLocked = 1;
   return m_pView;
 }

@@ -25,13 +25,15 @@ class CMemMapFile {
   std::int32_t Create(const std::string& strName, std::uint32_t nSize,
                       std::int32_t bReadOnly,
                       const platform::SecurityAttributes* pSecurity);
-  // As Create, but only attaches to an existing segment; 0 when none exists.
+  // As Create, but only attaches to a segment that another process holds; 0
+  // when there is none: a segment nobody holds no longer exists.
   std::int32_t Open(const std::string& strName, std::uint32_t nSize,
                     std::int32_t bReadOnly);
 
   // Waits at most kLockTimeoutMs for the mutex. Returns the view, or null when
   // there is no view or the wait did not end in plain acquisition (timed out,
-  // abandoned by a dead holder, failed). Call Unlock after every Lock.
+  // abandoned by a dead holder, failed: see GetLastWait). Call Unlock after
+  // every Lock.
   void* Lock();
   // Releases the mutex if this thread holds it. Always 1.
   std::int32_t Unlock();
@@ -41,12 +43,21 @@ class CMemMapFile {
 
   std::uint32_t GetSize() const { return m_nSize; }
   const std::string& GetName() const { return m_strName; }
+  // How the last Lock's wait ended.
+  platform::WaitResult GetLastWait() const { return m_lastWait; }
+  // Why the segment or its mutex cannot be used, naming the object
+  // ("MM_XMITPATHMUTEX: not used: it belongs to user 65534"); empty when
+  // nothing is wrong with them, or when a Lock found the mutex only held or
+  // abandoned by a peer. Kept until the next Create or Open.
+  const std::string& GetProblem() const { return m_strProblem; }
 
   static constexpr std::uint32_t kLockTimeoutMs = 3000;
 
  private:
   std::int32_t AttachView(std::int32_t bMapped,
                           const platform::SecurityAttributes* pSecurity);
+  // Records a platform object's problem, named after the segment + suffix.
+  void NoteProblem(const char* pszSuffix, const std::string& strProblem);
 
   platform::SharedMapping m_hMapping;
   std::int32_t m_bReadOnly = 1;
@@ -55,4 +66,6 @@ class CMemMapFile {
   std::int32_t m_bLocked = 0;
   platform::NamedMutex m_hMutex;
   std::uint32_t m_nSize = 0;
+  platform::WaitResult m_lastWait = platform::WaitResult::Failed;
+  std::string m_strProblem;
 };

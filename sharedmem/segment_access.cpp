@@ -2,24 +2,61 @@
 
 #include <cstring>
 
+#include "platform/platform.h"
+
 namespace segments {
+
+namespace {
+
+// The bytes of a segment that its accesses see: all of the suite's.
+std::size_t Bytes(const CMemMapFile& map) {
+  return map.GetSize() < kSize ? map.GetSize() : kSize;
+}
+
+// Reads the text of a locked segment through a buffer of all its bytes, so
+// that nothing reads the view but the guarded copy.
+bool CopyText(const CMemMapFile& map, const void* pView, std::string& strText) {
+  char szBytes[kSize];
+  if (!platform::CopyView(szBytes, pView, Bytes(map))) return false;
+  strText.assign(szBytes, strnlen(szBytes, Bytes(map)));
+  return true;
+}
+
+}  // namespace
+
+void KeepStandardStreams() { platform::openStandardStreams(); }
+
+bool IsPath(const std::string& strText) {
+  return strText.find_first_of(platform::kPathMarkers) != std::string::npos;
+}
 
 bool Attach(CMemMapFile& map, const std::string& strName) {
   return map.Open(strName, kSize, 0) || map.Create(strName, kSize, 0, nullptr);
 }
 
 bool ReadText(CMemMapFile& map, std::string& strText) {
-  const auto* pszView = static_cast<const char*>(map.Lock());
-  if (pszView) strText.assign(pszView, strnlen(pszView, map.GetSize()));
+  const void* pView = map.Lock();
+  const bool bRead = pView && CopyText(map, pView, strText);
   map.Unlock();  // also after a failed Lock: an abandoned mutex is ours now
-  return pszView != nullptr;
+  return bRead;
+}
+
+bool TakeText(CMemMapFile& map, std::string& strText) {
+  void* pView = map.Lock();
+  bool bTaken = pView && CopyText(map, pView, strText);
+  if (bTaken && !strText.empty()) {
+    static const char kZeros[kSize] = {};
+    bTaken = platform::CopyView(pView, kZeros, Bytes(map));
+  }
+  map.Unlock();
+  return bTaken;
 }
 
 bool WriteBytes(CMemMapFile& map, const void* pBytes, std::size_t nCount) {
   void* pView = nCount <= map.GetSize() ? map.Lock() : nullptr;
-  if (pView) std::memcpy(pView, pBytes, nCount);
+  const bool bWritten = pView && platform::CopyView(pView, pBytes, nCount);
   map.Unlock();
-  return pView != nullptr;
+  return bWritten;
 }
 
 }  // namespace segments

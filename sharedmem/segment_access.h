@@ -21,20 +21,34 @@ inline constexpr const char* kShipSpeedDir = "MM_SHIPSPEEDDIR";
 inline constexpr const char* kXbtFromXver = "MM_XBTFROMXVER";
 
 // All seven, in the order start-up attaches them.
-inline constexpr const char* kAll[] = {kPcReset,       kTimePosValid, kXbtTimePos,
-                                       kXmitPath,      kXmitterStatus, kShipSpeedDir,
-                                       kXbtFromXver};
+inline constexpr const char* kAll[] = {
+    kPcReset,       kTimePosValid, kXbtTimePos, kXmitPath,
+    kXmitterStatus, kShipSpeedDir, kXbtFromXver};
+
+// Keeps segments off the standard descriptors 0, 1 and 2, which a launcher
+// may have left closed: call first thing in main.
+void KeepStandardStreams();
+
+// Whether a text is a file path: it holds a colon or a backslash (on POSIX
+// hosts also '/'). A path request waits for "READY"; a bare word does not.
+bool IsPath(const std::string& strText);
 
 // Attaches to the named segment, or creates it when no process has.
 bool Attach(CMemMapFile& map, const std::string& strName);
 
+// Every access below is one Lock/Unlock pair, and fails (false) when the
+// segment could not be locked, or was cut short by another process while it
+// was copied.
+
 // The NUL-terminated text at the start of the segment; a segment without a
-// NUL gives all its bytes. false, and strText untouched, when it could not be
-// locked.
+// NUL gives all its bytes. strText is untouched on failure.
 bool ReadText(CMemMapFile& map, std::string& strText);
 
-// Copies nCount bytes to the start of the segment. false, and nothing
-// written, when they do not fit or the segment could not be locked.
+// As ReadText, and then clears the segment when the text was not empty.
+bool TakeText(CMemMapFile& map, std::string& strText);
+
+// Copies nCount bytes to the start of the segment. Nothing is written when
+// they do not fit.
 bool WriteBytes(CMemMapFile& map, const void* pBytes, std::size_t nCount);
 
 // Writes the text with its NUL.

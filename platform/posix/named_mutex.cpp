@@ -1,128 +1,136 @@
 // Named mutexes as POSIX shared-memory objects "/NAME" holding a robust,
-// recursive, process-shared pthread mutex behind a small header. The layout
-// and the initialisation handshake are shared with peer processes written
-// in other languages; docs/ipc.md describes them.
+// recursive, process-shared pthread mutex behind a small header, held as
+// platform/posix/shm_object.h describes. The layout is shared with peer
+// processes written in other languages; docs/ipc.md describes it.
+#include <linux/futex.h>
 #include <pthread.h>
-#include <signal.h>
 #include <sys/mman.h>
-#include <time.h>
 #include <unistd.h>
 
-#include <atomic>
 #include <cerrno>
+#include <climits>
 #include <cstddef>
+#include <cstring>
 #include <utility>
 
 #include "platform/platform.h"
+#include "platform/posix/deadline.h"
 #include "platform/posix/shm_object.h"
+
+#ifndef __GLIBC__
+#error "the mutex check reads the fields of the GNU C library's pthread_mutex_t"
+#endif
 
 namespace platform {
 
 struct MutexObject {
   std::uint32_t nMagic;
   std::uint32_t nVersion;
-  // kStateFresh, kStateReady, or the pid of the process initialising it.
-  std::atomic<std::uint32_t> nState;
-  std::uint32_t nReserved[13];
+  std::uint32_t nReserved[14];
   pthread_mutex_t mutex;
 };
 
 namespace {
 
 constexpr std::uint32_t kMagic = 0x584D5658;  // "XVMX" in little-endian bytes
-constexpr std::uint32_t kVersion = 1;
-constexpr std::uint32_t kStateFresh = 0;
-constexpr std::uint32_t kStateReady = 0xFFFFFFFF;
-constexpr std::size_t kObjectSize = 128;
-constexpr long kInitWaitMs = 3000;
+constexpr std::uint32_t kVersion = 2;
+constexpr off_t kObjectSize = 128;
 
-static_assert(std::atomic<std::uint32_t>::is_always_lock_free);
-static_assert(offsetof(MutexObject, nState) == 8);
 static_assert(offsetof(MutexObject, mutex) == 64);
 static_assert(sizeof(MutexObject) <= kObjectSize);
 
-timespec deadlineAfter(long nMs) {
-  timespec t{};
-  clock_gettime(CLOCK_MONOTONIC, &t);
-  t.tv_sec += nMs / 1000;
-  t.tv_nsec += (nMs % 1000) * 1000000L;
-  if (t.tv_nsec >= 1000000000L) {
-    t.tv_sec += 1;
-    t.tv_nsec -= 1000000000L;
-  }
-  return t;
-}
-
-bool isPast(const timespec& deadline) {
-  timespec now{};
-  clock_gettime(CLOCK_MONOTONIC, &now);
-  return now.tv_sec > deadline.tv_sec ||
-         (now.tv_sec == deadline.tv_sec && now.tv_nsec >= deadline.tv_nsec);
-}
-
-// An initialiser that no longer exists left the object half made.
-bool initialiserGone(std::uint32_t nPid) {
-  if (nPid == static_cast<std::uint32_t>(getpid())) return true;
-  return kill(static_cast<pid_t>(nPid), 0) != 0 && errno == ESRCH;
-}
-
-bool initMutex(pthread_mutex_t* pMutex) {
+int initMutex(pthread_mutex_t* pMutex) {
   pthread_mutexattr_t attr;
-  if (pthread_mutexattr_init(&attr) != 0) return false;
+  if (const int nError = pthread_mutexattr_init(&attr)) return nError;
   // Recursive and owned by a thread, as a Windows mutex is; robust so that a
   // holder's death hands it on instead of blocking every waiter for ever.
-  const bool bOk =
-      pthread_mutexattr_setpshared(&attr, PTHREAD_PROCESS_SHARED) == 0 &&
-      pthread_mutexattr_setrobust(&attr, PTHREAD_MUTEX_ROBUST) == 0 &&
-      pthread_mutexattr_settype(&attr, PTHREAD_MUTEX_RECURSIVE) == 0 &&
-      pthread_mutexattr_setprotocol(&attr, PTHREAD_PRIO_NONE) == 0 &&
-      pthread_mutex_init(pMutex, &attr) == 0;
+  int nError = pthread_mutexattr_setpshared(&attr, PTHREAD_PROCESS_SHARED);
+  if (!nError)
+    nError = pthread_mutexattr_setrobust(&attr, PTHREAD_MUTEX_ROBUST);
+  if (!nError)
+    nError = pthread_mutexattr_settype(&attr, PTHREAD_MUTEX_RECURSIVE);
+  if (!nError) nError = pthread_mutexattr_setprotocol(&attr, PTHREAD_PRIO_NONE);
+  if (!nError) nError = pthread_mutex_init(pMutex, &attr);
   pthread_mutexattr_destroy(&attr);
-  return bOk;
+  return nError;
 }
 
-// Makes sure the mutex in the object is initialised exactly once, taking over
-// from an initialiser that died half-way. Waits at most kInitWaitMs for a
-// live one.
-bool ensureInitialised(MutexObject* pObject) {
-  const timespec deadline = deadlineAfter(kInitWaitMs);
-  const auto nMine = static_cast<std::uint32_t>(getpid());
-  for (;;) {
-    std::uint32_t nState = pObject->nState.load(std::memory_order_acquire);
-    if (nState == kStateReady) {
-      return pObject->nMagic == kMagic && pObject->nVersion == kVersion;
-    }
-    if (nState == kStateFresh || initialiserGone(nState)) {
-      if (!pObject->nState.compare_exchange_strong(nState, nMine,
-                                                   std::memory_order_acq_rel)) {
-        continue;
-      }
-      if (!initMutex(&pObject->mutex)) {
-        pObject->nState.store(kStateFresh, std::memory_order_release);
-        return false;
-      }
-      pObject->nMagic = kMagic;
-      pObject->nVersion = kVersion;
-      pObject->nState.store(kStateReady, std::memory_order_release);
-      return true;
-    }
-    if (isPast(deadline)) return false;
-    const timespec pause{0, 1000000L};
-    nanosleep(&pause, nullptr);
-  }
+// Whether the C library's own fields of a mutex that another process can
+// write hold what ours can hold. Any other kind (priority inheritance or
+// protection, not robust, not recursive) takes paths through the library
+// that assert or wait for ever on such data; an owner no thread can have
+// makes no sense. The fields are read as they stand, without the lock.
+bool isSound(const pthread_mutex_t& mutex) {
+  static_assert(sizeof(pthread_mutex_t) == 40 || sizeof(pthread_mutex_t) == 24,
+                "the layout of pthread_mutex_t on glibc");
+  static_assert(offsetof(pthread_mutex_t, __data.__lock) == 0);
+  static_assert(offsetof(pthread_mutex_t, __data.__count) == 4);
+  static_assert(offsetof(pthread_mutex_t, __data.__owner) == 8);
+  // Marks of an owner that died (taken, not yet made consistent) and of a
+  // mutex given up as unrecoverable.
+  constexpr int kInconsistent = INT_MAX;
+  constexpr int kNotRecoverable = INT_MAX - 1;
+  // The kernel hands out thread ids up to 2^22.
+  constexpr int kMaxThreadId = 1 << 22;
+  static const int nOurKind = [] {
+    pthread_mutex_t model;
+    initMutex(&model);
+    const int nKind = model.__data.__kind;
+    pthread_mutex_destroy(&model);
+    return nKind;
+  }();
+
+  const int nKind = __atomic_load_n(&mutex.__data.__kind, __ATOMIC_RELAXED);
+  const int nOwner = __atomic_load_n(&mutex.__data.__owner, __ATOMIC_RELAXED);
+  const auto nLockTid = static_cast<int>(
+      __atomic_load_n(&mutex.__data.__lock, __ATOMIC_RELAXED) & FUTEX_TID_MASK);
+  return nKind == nOurKind && nLockTid <= kMaxThreadId &&
+         ((nOwner >= 0 && nOwner <= kMaxThreadId) || nOwner == kInconsistent ||
+          nOwner == kNotRecoverable);
 }
+
+// A new object: the header and a fresh mutex.
+int makeNewMutexObject(int fd) {
+  void* pView =
+      mmap(nullptr, kObjectSize, PROT_READ | PROT_WRITE, MAP_SHARED, fd, 0);
+  if (pView == MAP_FAILED) return errno;
+  auto* pObject = static_cast<MutexObject*>(pView);
+  const int nError = initMutex(&pObject->mutex);
+  if (!nError) {
+    pObject->nMagic = kMagic;
+    pObject->nVersion = kVersion;
+  }
+  munmap(pView, kObjectSize);
+  return nError;
+}
+
+const char* whatIsWrongWithMutexObject(int fd) {
+  std::uint32_t header[2] = {};
+  if (pread(fd, header, sizeof header, 0) != ssize_t{sizeof header} ||
+      header[0] != kMagic || header[1] != kVersion) {
+    return "not used: not a mutex object of this version";
+  }
+  return nullptr;
+}
+
+constexpr ObjectType kMutexObjectType = {kObjectSize, makeNewMutexObject,
+                                         whatIsWrongWithMutexObject};
+
+constexpr char kCorrupt[] = "not used: its mutex is corrupt";
 
 }  // namespace
 
 NamedMutex::NamedMutex(NamedMutex&& other) noexcept
     : m_pObject(std::exchange(other.m_pObject, nullptr)),
-      m_nHeld(std::exchange(other.m_nHeld, 0)) {}
+      m_nHeld(std::exchange(other.m_nHeld, 0)),
+      m_strProblem(std::move(other.m_strProblem)) {}
 
 NamedMutex& NamedMutex::operator=(NamedMutex&& other) noexcept {
   if (this != &other) {
     Close();
     m_pObject = std::exchange(other.m_pObject, nullptr);
     m_nHeld = std::exchange(other.m_nHeld, 0);
+    m_strProblem = std::move(other.m_strProblem);
   }
   return *this;
 }
@@ -130,13 +138,19 @@ NamedMutex& NamedMutex::operator=(NamedMutex&& other) noexcept {
 bool NamedMutex::Create(const std::string& strName,
                         const SecurityAttributes* pSecurity) {
   Close();
-  const int fd = openOrCreateObject(strName, kObjectSize, objectMode(pSecurity));
+  const int fd = attachObject(strName, kMutexObjectType, objectMode(pSecurity),
+                              true, m_strProblem);
   if (fd < 0) return false;
-  void* pView = mmap(nullptr, kObjectSize, PROT_READ | PROT_WRITE, MAP_SHARED, fd, 0);
+  void* pView =
+      mmap(nullptr, kObjectSize, PROT_READ | PROT_WRITE, MAP_SHARED, fd, 0);
+  if (pView == MAP_FAILED) m_strProblem = errorText(errno);
+  // On Linux the mapping keeps the open file description, and with it the
+  // hold, until it is unmapped: the descriptor is not needed any more.
   close(fd);
   if (pView == MAP_FAILED) return false;
   auto* pObject = static_cast<MutexObject*>(pView);
-  if (!ensureInitialised(pObject)) {
+  if (!isSound(pObject->mutex)) {
+    m_strProblem = kCorrupt;
     munmap(pView, kObjectSize);
     return false;
   }
@@ -144,10 +158,16 @@ bool NamedMutex::Create(const std::string& strName,
   return true;
 }
 
-WaitResult NamedMutex::Lock(std::uint32_t nTimeoutMs) noexcept {
+WaitResult NamedMutex::Lock(std::uint32_t nTimeoutMs) {
   if (!m_pObject) return WaitResult::Failed;
+  // Checked on every lock: another holder may have written it since.
+  if (!isSound(m_pObject->mutex)) {
+    m_strProblem = kCorrupt;
+    return WaitResult::Failed;
+  }
   const timespec deadline = deadlineAfter(static_cast<long>(nTimeoutMs));
-  switch (pthread_mutex_clocklock(&m_pObject->mutex, CLOCK_MONOTONIC, &deadline)) {
+  switch (const int nResult = pthread_mutex_clocklock(
+              &m_pObject->mutex, CLOCK_MONOTONIC, &deadline)) {
     case 0:
       ++m_nHeld;
       return WaitResult::Acquired;
@@ -160,6 +180,7 @@ WaitResult NamedMutex::Lock(std::uint32_t nTimeoutMs) noexcept {
     case ETIMEDOUT:
       return WaitResult::TimedOut;
     default:
+      m_strProblem = errorText(nResult);
       return WaitResult::Failed;
   }
 }

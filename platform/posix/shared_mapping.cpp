@@ -1,10 +1,10 @@
-// Named segments as POSIX shared-memory objects "/NAME". Unlike a Windows
-// mapping, the name outlives its last user; it is removed only on request.
-#include <fcntl.h>
+// Named segments as POSIX shared-memory objects "/NAME", held as
+// platform/posix/shm_object.h describes, so that a segment lives as long as
+// some process holds it, as a Windows mapping does.
 #include <sys/mman.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <utility>
 
 #include "platform/platform.h"
@@ -13,12 +13,14 @@
 namespace platform {
 
 SharedMapping::SharedMapping(SharedMapping&& other) noexcept
-    : m_hMapping(std::exchange(other.m_hMapping, kNoHandle)) {}
+    : m_hMapping(std::exchange(other.m_hMapping, kNoHandle)),
+      m_strProblem(std::move(other.m_strProblem)) {}
 
 SharedMapping& SharedMapping::operator=(SharedMapping&& other) noexcept {
   if (this != &other) {
     Close();
     m_hMapping = std::exchange(other.m_hMapping, kNoHandle);
+    m_strProblem = std::move(other.m_strProblem);
   }
   return *this;
 }
@@ -27,32 +29,29 @@ bool SharedMapping::Create(const std::string& strName, std::uint32_t nSize,
                            bool /*bReadOnly*/,
                            const SecurityAttributes* pSecurity) {
   Close();
-  // Read-write even for a read-only segment: a new object has to be sized.
-  m_hMapping = openOrCreateObject(strName, nSize, objectMode(pSecurity));
+  // Read-write even for a read-only segment: making it new needs it.
+  m_hMapping = attachObject(strName, {off_t{nSize}, nullptr, nullptr},
+                            objectMode(pSecurity), true, m_strProblem);
   return IsOpen();
 }
 
-bool SharedMapping::Open(const std::string& strName, bool bReadOnly) {
+bool SharedMapping::Open(const std::string& strName, std::uint32_t nSize,
+                         bool /*bReadOnly*/) {
   Close();
-  m_hMapping = shm_open(shmName(strName).c_str(), bReadOnly ? O_RDONLY : O_RDWR, 0);
+  m_hMapping = attachObject(strName, {off_t{nSize}, nullptr, nullptr},
+                            objectMode(nullptr), false, m_strProblem);
   return IsOpen();
 }
 
 void* SharedMapping::MapView(std::uint32_t nSize, bool bReadOnly) {
   if (!IsOpen() || nSize == 0) return nullptr;
-  // An object shorter than the view would fault past its end: a writer grows
-  // it, a reader declines it.
-  if (bReadOnly) {
-    struct stat info {};
-    if (fstat(m_hMapping, &info) != 0 || info.st_size < off_t{nSize}) {
-      return nullptr;
-    }
-  } else if (!ensureObjectSize(m_hMapping, nSize)) {
-    return nullptr;
-  }
-  void* pView = mmap(nullptr, nSize, bReadOnly ? PROT_READ : PROT_READ | PROT_WRITE,
-                     MAP_SHARED, m_hMapping, 0);
-  return pView == MAP_FAILED ? nullptr : pView;
+  // The object has its full size: attaching made sure of it.
+  void* pView =
+      mmap(nullptr, nSize, bReadOnly ? PROT_READ : PROT_READ | PROT_WRITE,
+           MAP_SHARED, m_hMapping, 0);
+  if (pView != MAP_FAILED) return pView;
+  m_strProblem = errorText(errno);
+  return nullptr;
 }
 
 bool SharedMapping::IsOpen() const noexcept { return m_hMapping != kNoHandle; }

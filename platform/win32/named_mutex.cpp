@@ -3,7 +3,10 @@
 #define NOMINMAX
 #include <windows.h>
 
+#include <utility>
+
 #include "platform/platform.h"
+#include "platform/win32/system_error.h"
 
 namespace platform {
 
@@ -27,7 +30,8 @@ WaitResult waitResult(DWORD nWait) {
 
 }  // namespace
 
-NamedMutex::NamedMutex(NamedMutex&& other) noexcept : m_hMutex(other.m_hMutex) {
+NamedMutex::NamedMutex(NamedMutex&& other) noexcept
+    : m_hMutex(other.m_hMutex), m_strProblem(std::move(other.m_strProblem)) {
   other.m_hMutex = nullptr;
 }
 
@@ -36,6 +40,7 @@ NamedMutex& NamedMutex::operator=(NamedMutex&& other) noexcept {
     Close();
     m_hMutex = other.m_hMutex;
     other.m_hMutex = nullptr;
+    m_strProblem = std::move(other.m_strProblem);
   }
   return *this;
 }
@@ -48,14 +53,17 @@ bool NamedMutex::Create(const std::string& strName,
   // kind of object fails with ERROR_INVALID_HANDLE.
   m_hMutex = CreateMutexA(const_cast<SECURITY_ATTRIBUTES*>(pSecurity), FALSE,
                           strName.c_str());
+  m_strProblem = m_hMutex ? std::string() : errorText(GetLastError());
   return m_hMutex != nullptr;
 }
 
-WaitResult NamedMutex::Lock(std::uint32_t nTimeoutMs) noexcept {
+WaitResult NamedMutex::Lock(std::uint32_t nTimeoutMs) {
   if (!m_hMutex) return WaitResult::Failed;
   // INFINITE is 0xFFFFFFFF; keep every wait bounded.
   const DWORD nWaitMs = nTimeoutMs == INFINITE ? INFINITE - 1 : nTimeoutMs;
-  return waitResult(WaitForSingleObject(m_hMutex, nWaitMs));
+  const WaitResult result = waitResult(WaitForSingleObject(m_hMutex, nWaitMs));
+  if (result == WaitResult::Failed) m_strProblem = errorText(GetLastError());
+  return result;
 }
 
 void NamedMutex::Unlock() noexcept {

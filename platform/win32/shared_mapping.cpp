@@ -3,12 +3,16 @@
 #define NOMINMAX
 #include <windows.h>
 
+#include <utility>
+
 #include "platform/platform.h"
+#include "platform/win32/system_error.h"
 
 namespace platform {
 
 SharedMapping::SharedMapping(SharedMapping&& other) noexcept
-    : m_hMapping(other.m_hMapping) {
+    : m_hMapping(other.m_hMapping),
+      m_strProblem(std::move(other.m_strProblem)) {
   other.m_hMapping = kNoHandle;
 }
 
@@ -17,6 +21,7 @@ SharedMapping& SharedMapping::operator=(SharedMapping&& other) noexcept {
     Close();
     m_hMapping = other.m_hMapping;
     other.m_hMapping = kNoHandle;
+    m_strProblem = std::move(other.m_strProblem);
   }
   return *this;
 }
@@ -32,16 +37,24 @@ bool SharedMapping::Create(const std::string& strName, std::uint32_t nSize,
   m_hMapping = CreateFileMappingA(
       INVALID_HANDLE_VALUE, const_cast<SECURITY_ATTRIBUTES*>(pSecurity),
       bReadOnly ? PAGE_READONLY : PAGE_READWRITE, 0, nSize, strName.c_str());
+  m_strProblem =
+      m_hMapping != kNoHandle ? std::string() : errorText(GetLastError());
   return m_hMapping != kNoHandle;
 }
 
-bool SharedMapping::Open(const std::string& strName, bool bReadOnly) {
+bool SharedMapping::Open(const std::string& strName, std::uint32_t /*nSize*/,
+                         bool bReadOnly) {
   Close();
   // A read-write view needs both map rights on the handle. Object names are
   // case-sensitive; callers pass them already upper-cased.
   m_hMapping = OpenFileMappingA(
       bReadOnly ? FILE_MAP_READ : FILE_MAP_READ | FILE_MAP_WRITE, FALSE,
       strName.c_str());
+  // No mapping of that name: nobody holds one, which is no problem.
+  const DWORD nError = m_hMapping != kNoHandle ? ERROR_SUCCESS : GetLastError();
+  m_strProblem = nError == ERROR_SUCCESS || nError == ERROR_FILE_NOT_FOUND
+                     ? std::string()
+                     : errorText(nError);
   return m_hMapping != kNoHandle;
 }
 
@@ -49,8 +62,10 @@ void* SharedMapping::MapView(std::uint32_t nSize, bool bReadOnly) {
   if (m_hMapping == kNoHandle) return nullptr;
   // Fails when nSize exceeds the mapping (rounded up to a page) or when a
   // write view is asked of a read-only mapping or handle.
-  return MapViewOfFile(m_hMapping, bReadOnly ? FILE_MAP_READ : FILE_MAP_WRITE,
-                       0, 0, nSize);
+  void* pView = MapViewOfFile(
+      m_hMapping, bReadOnly ? FILE_MAP_READ : FILE_MAP_WRITE, 0, 0, nSize);
+  if (!pView) m_strProblem = errorText(GetLastError());
+  return pView;
 }
 
 bool SharedMapping::IsOpen() const noexcept { return m_hMapping != kNoHandle; }
@@ -63,7 +78,7 @@ void SharedMapping::Close() noexcept {
   }
 }
 
-// Named objects vanish with their last handle: there is nothing to remove.
+// Named objects vanish with their last handle: nothing is left to remove.
 void removeName(const std::string& /*strName*/) noexcept {}
 
 void FlushView(void* pView, std::uint32_t /*nSize*/) noexcept {

@@ -140,30 +140,43 @@ TEST_F(MemMapFileTest, CloseTwiceAndCloseUnattachedAreHarmless) {
   }).join();
 }
 
-// A peer that died holding the mutex — killed, or exited without releasing —
-// leaves it abandoned: the next Lock fails at once but takes the mutex, the
-// caller's Unlock releases it, and the Lock after that succeeds.
-TEST_F(MemMapFileTest, DeadHolderLeavesMutexAbandonedThenRecovered) {
+// A peer that died holding the mutex (killed, or exited without releasing)
+// while this process also held the segment leaves it abandoned: the next
+// Lock fails at once but takes the mutex, the caller's Unlock releases it,
+// and the Lock after that succeeds. With nobody else attached the objects
+// died with the peer: the next Create finds them new and the mutex free.
+TEST_F(MemMapFileTest, DeadHolderLeavesMutexAbandonedOnlyToOtherHolders) {
   for (const bool bKill : {true, false}) {
-    SCOPED_TRACE(bKill ? "killed" : "exited");
-    CMemMapFile map;
-    ASSERT_EQ(map.Create(m_strName, kSize, 0, nullptr), 1);
-    ChildProcess peer;
-    if (bKill) {
-      StartHolder(peer, {"hold", "60000"});
-      peer.Kill();
-      EXPECT_EQ(peer.Wait(), -1);
-    } else {
-      StartHolder(peer, {"abandon"});
-      EXPECT_EQ(peer.Wait(), 0);
-    }
+    for (const bool bOtherHolder : {true, false}) {
+      SCOPED_TRACE(std::string(bKill ? "killed" : "exited") +
+                   (bOtherHolder ? ", another holder" : ", alone"));
+      CMemMapFile map;
+      if (bOtherHolder) {
+        ASSERT_EQ(map.Create(m_strName, kSize, 0, nullptr), 1);
+      }
+      ChildProcess peer;
+      if (bKill) {
+        StartHolder(peer, {"hold", "60000"});
+        peer.Kill();
+        EXPECT_EQ(peer.Wait(), -1);
+      } else {
+        StartHolder(peer, {"abandon"});
+        EXPECT_EQ(peer.Wait(), 0);
+      }
 
-    const auto start = Clock::now();
-    EXPECT_EQ(map.Lock(), nullptr);
-    EXPECT_LT(MillisecondsSince(start), 1000);
-    map.Unlock();
-    EXPECT_NE(map.Lock(), nullptr);
-    map.Unlock();
+      const auto start = Clock::now();
+      if (bOtherHolder) {
+        EXPECT_EQ(map.Lock(), nullptr);
+        EXPECT_EQ(map.GetLastWait(), platform::WaitResult::Abandoned);
+        map.Unlock();
+      } else {
+        ASSERT_EQ(map.Create(m_strName, kSize, 0, nullptr), 1);
+      }
+      EXPECT_NE(map.Lock(), nullptr);
+      EXPECT_LT(MillisecondsSince(start), 1000);
+      EXPECT_EQ(map.GetProblem(), "");
+      map.Unlock();
+    }
   }
 }
 
@@ -233,15 +246,11 @@ TEST_F(MemMapFileTest, TwentyProcessesCreatingTheSameNamesAtOnceAllSucceed) {
   for (auto& peer : peers) ASSERT_TRUE(peer.Start(args));
   for (auto& peer : peers) EXPECT_EQ(peer.Wait(), 0) << peer.Stderr();
 
-  // Each peer locked every mutex; where names outlive their users, they must
-  // also be usable afterwards.
-  if (!platform::kNamesOutliveProcesses) return;
+  // Each peer locked every mutex. With the last of them gone, so are the
+  // objects, as on Windows.
   for (const auto& strName : names) {
     CMemMapFile map;
-    ASSERT_EQ(map.Open(strName, kSize, 0), 1) << strName;
-    EXPECT_NE(map.Lock(), nullptr) << strName;
-    map.Unlock();
-    map.Close();
+    EXPECT_EQ(map.Open(strName, kSize, 0), 0) << strName;
     platform::removeName(strName);
     platform::removeName(strName + "MUTEX");
   }

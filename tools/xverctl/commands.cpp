@@ -12,23 +12,51 @@ namespace xverctl {
 
 namespace {
 
-int LockFailure(const std::string& strName) {
-  return Fail("could not lock " + strName +
-              " within 3000 ms: another process holds it, or one died holding it");
+// What a failed Lock of the segment found, in words.
+std::string LockOutcome(const CMemMapFile& map) {
+  switch (map.GetLastWait()) {
+    case platform::WaitResult::Abandoned:
+      return "abandoned: a process died holding its mutex (taken over now)";
+    case platform::WaitResult::TimedOut:
+      return "locked: another process held its mutex past 3000 ms";
+    default:
+      return map.GetProblem().empty() ? "not usable" : map.GetProblem();
+  }
 }
 
-int WriteSegment(const char* pszCommand, const char* pszName, const Args& args) {
-  if (args.size() != 1) return Usage(std::string("usage: xverctl ") + pszCommand + " TEXT");
+int LockFailure(const CMemMapFile& map, const std::string& strName) {
+  return Fail(strName + ": " + LockOutcome(map));
+}
+
+int WriteSegment(const char* pszCommand, const char* pszName,
+                 const Args& args) {
+  if (args.size() != 1)
+    return Usage(std::string("usage: xverctl ") + pszCommand + " TEXT");
   if (args[0].size() >= segments::kSize) {
     return Usage("text too long: " + std::to_string(args[0].size()) +
                  " characters, a segment holds at most 200");
   }
   CMemMapFile map;
-  if (!segments::Attach(map, pszName)) return Fail(std::string("cannot attach ") + pszName);
-  return segments::WriteText(map, args[0]) ? 0 : LockFailure(pszName);
+  const bool bHeldElsewhere = map.Open(pszName, segments::kSize, 0) != 0;
+  if (!bHeldElsewhere && !AttachOrSay(map, pszName)) return 1;
+  if (!segments::WriteText(map, args[0])) return LockFailure(map, pszName);
+  if (!bHeldElsewhere) {
+    std::fprintf(stderr,
+                 "xverctl: note: no other process holds %s, so it goes with "
+                 "this command\n",
+                 pszName);
+  }
+  return 0;
 }
 
 }  // namespace
+
+bool AttachOrSay(CMemMapFile& map, const std::string& strName) {
+  if (segments::Attach(map, strName)) return true;
+  Fail("cannot attach " + strName +
+       (map.GetProblem().empty() ? "" : ": " + map.GetProblem()));
+  return false;
+}
 
 int Fail(const std::string& strMessage) {
   std::fprintf(stderr, "xverctl: %s\n", strMessage.c_str());
@@ -59,15 +87,18 @@ int Show(const Args& args) {
   if (!args.empty()) return Usage("usage: xverctl show");
   int nStatus = 0;
   for (const char* pszName : segments::kAll) {
+    // Attaching only: a segment that no other process holds does not exist.
     CMemMapFile map;
     std::string strText;
     if (!map.Open(pszName, segments::kSize, 1)) {
-      std::printf("%-20s absent\n", pszName);
+      std::printf("%-20s %s\n", pszName,
+                  map.GetProblem().empty() ? "absent: no process holds it"
+                                           : map.GetProblem().c_str());
     } else if (segments::ReadText(map, strText)) {
       std::printf("%-20s \"%s\"\n", pszName, Escape(strText).c_str());
     } else {
-      std::printf("%-20s locked\n", pszName);
-      nStatus = LockFailure(pszName);
+      std::printf("%-20s %s\n", pszName, LockOutcome(map).c_str());
+      nStatus = 1;
     }
   }
   return nStatus;
@@ -77,17 +108,21 @@ int WriteStatus(const Args& args) {
   return WriteSegment("status", segments::kXmitterStatus, args);
 }
 
-int WritePath(const Args& args) { return WriteSegment("path", segments::kXmitPath, args); }
+int WritePath(const Args& args) {
+  return WriteSegment("path", segments::kXmitPath, args);
+}
 
 int Hold(const Args& args) {
   char* pszEnd = nullptr;
-  const long nMs = args.size() == 2 ? std::strtol(args[1].c_str(), &pszEnd, 10) : -1;
-  if (nMs < 0 || !pszEnd || *pszEnd != '\0') return Usage("usage: xverctl hold NAME MS");
+  const long nMs =
+      args.size() == 2 ? std::strtol(args[1].c_str(), &pszEnd, 10) : -1;
+  if (nMs < 0 || !pszEnd || *pszEnd != '\0')
+    return Usage("usage: xverctl hold NAME MS");
   CMemMapFile map;
-  if (!segments::Attach(map, args[0])) return Fail("cannot attach " + args[0]);
+  if (!AttachOrSay(map, args[0])) return 1;
   if (!map.Lock()) {
     map.Unlock();
-    return LockFailure(args[0]);
+    return LockFailure(map, args[0]);
   }
   std::printf("holding %s for %ld ms\n", map.GetName().c_str(), nMs);
   std::fflush(stdout);
@@ -98,8 +133,8 @@ int Hold(const Args& args) {
 
 int Remove(const Args& args) {
   if (!args.empty()) return Usage("usage: xverctl remove");
-  if (!platform::kNamesOutliveProcesses) {
-    return Usage("remove: named objects vanish here with their last handle");
+  if (!platform::kNamesLeaveFiles) {
+    return Usage("remove: named objects leave nothing behind here");
   }
   for (const char* pszName : segments::kAll) {
     platform::removeName(pszName);

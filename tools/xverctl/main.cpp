@@ -1,6 +1,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "sharedmem/segment_access.h"
 #include "tools/xverctl/xverctl.h"
 
 namespace {
@@ -14,7 +15,8 @@ const char kUsage[] =
     "        it with whether the file exists. --once: exit after one path.\n"
     "        --status TEXT: report TEXT throughout. Ctrl+C or SIGTERM stops it,\n"
     "        leaving STOPPED in MM_XMITERSTATUS.\n"
-    "  show            print each segment's text, or that it does not exist\n"
+    "  show            print the text of each segment that a process holds,\n"
+    "                  or that no process holds it\n"
     "  status TEXT     write TEXT to MM_XMITERSTATUS\n"
     "  path TEXT       write TEXT to MM_XMITPATH\n"
     "  hold NAME MS    hold segment NAME's mutex for MS milliseconds\n"
@@ -38,6 +40,7 @@ const Command kCommands[] = {
 }  // namespace
 
 int main(int argc, char* argv[]) {
+  segments::KeepStandardStreams();
   if (argc < 2 || std::strcmp(argv[1], "--help") == 0 ||
       std::strcmp(argv[1], "-h") == 0) {
     std::fputs(kUsage, argc < 2 ? stderr : stdout);

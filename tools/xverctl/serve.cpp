@@ -3,7 +3,6 @@
 #include <chrono>
 #include <csignal>
 #include <cstdio>
-#include <cstring>
 #include <filesystem>
 #include <thread>
 
@@ -21,19 +20,6 @@ volatile std::sig_atomic_t g_bStop = 0;
 
 extern "C" void OnStopSignal(int) { g_bStop = 1; }
 
-// Takes the path out of the segment and empties it, under one lock, so no
-// sender can write between the read and the clearing. false when the
-// segment could not be locked.
-bool TakePath(CMemMapFile& map, std::string& strPath) {
-  auto* pView = static_cast<char*>(map.Lock());
-  if (pView) {
-    strPath.assign(pView, strnlen(pView, map.GetSize()));
-    if (!strPath.empty()) std::memset(pView, 0, map.GetSize());
-  }
-  map.Unlock();
-  return pView != nullptr;
-}
-
 bool FileExists(const std::string& strPath) {
   std::error_code ec;
   return std::filesystem::exists(platform::hostPath(strPath), ec);
@@ -43,10 +29,7 @@ class Server {
  public:
   bool Attach() {
     for (int i = 0; i < 7; ++i) {
-      if (!segments::Attach(m_maps[i], segments::kAll[i])) {
-        Fail(std::string("cannot attach ") + segments::kAll[i]);
-        return false;
-      }
+      if (!AttachOrSay(m_maps[i], segments::kAll[i])) return false;
     }
     return true;
   }
@@ -54,7 +37,8 @@ class Server {
   // Writes the status; a failure is reported and the server carries on.
   void Report(const std::string& strStatus) {
     if (!segments::WriteText(Status(), strStatus)) {
-      Fail("could not write status " + strStatus + ": MM_XMITERSTATUS is locked");
+      Fail("could not write status " + strStatus +
+           ": MM_XMITERSTATUS is locked");
     }
   }
 
@@ -62,8 +46,10 @@ class Server {
   bool NextPath(std::string& strPath) {
     bool bWarned = false;
     while (!g_bStop) {
-      if (!TakePath(Path(), strPath)) {
-        if (!bWarned) Fail("MM_XMITPATH is locked (held, or abandoned by a dead process)");
+      // Read and cleared under one lock: no sender writes in between.
+      if (!segments::TakeText(Path(), strPath)) {
+        if (!bWarned)
+          Fail("MM_XMITPATH is locked (held, or abandoned by a dead process)");
         bWarned = true;
       } else if (!strPath.empty()) {
         return true;

@@ -4,6 +4,8 @@
 #include <string>
 #include <vector>
 
+#include "sharedmem/mem_map_file.h"
+
 namespace xverctl {
 
 using Args = std::vector<std::string>;
@@ -24,5 +26,8 @@ std::string Escape(const std::string& strText);
 // for it (1, or 2 for wrong use).
 int Fail(const std::string& strMessage);
 int Usage(const std::string& strMessage);
+
+// Attaches the named segment, or creates it; a failure is reported.
+bool AttachOrSay(CMemMapFile& map, const std::string& strName);
 
 }  // namespace xverctl

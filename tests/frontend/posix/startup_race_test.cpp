@@ -43,8 +43,9 @@ TEST_F(XversendTest, TwentyAtOnceWithNoObjectsPresentAllSucceed) {
         EXPECT_EQ(info.st_mode & 0777, 0600u) << strObject;
         EXPECT_EQ(info.st_size, nSize) << strObject;
       }
+      // Nobody holds them now: the next user finds them new and usable.
       CMemMapFile map;
-      ASSERT_EQ(map.Open(pszName, 201, 0), 1) << pszName;
+      ASSERT_EQ(map.Create(pszName, 201, 0, nullptr), 1) << pszName;
       EXPECT_NE(map.Lock(), nullptr) << pszName;
       map.Unlock();
     }

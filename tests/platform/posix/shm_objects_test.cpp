@@ -1,6 +1,7 @@
 // What peers on the same machine see of the named objects: modes, the mutex
-// object's layout and its one-time initialisation.
+// object's layout, and what becomes of objects left by others.
 #include <fcntl.h>
+#include <pthread.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -8,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cstddef>
 #include <cstring>
 #include <filesystem>
 
@@ -31,23 +33,32 @@ class ShmObjectsTest : public ::testing::Test {
     platform::removeName(m_strName);
     platform::removeName(m_strName + "MUTEX");
   }
+  static std::string File(const std::string& strName) {
+    return "/dev/shm/" + strName;
+  }
   static struct stat Stat(const std::string& strName) {
     struct stat info {};
-    EXPECT_EQ(stat(("/dev/shm/" + strName).c_str(), &info), 0) << strName;
+    EXPECT_EQ(stat(File(strName).c_str(), &info), 0) << strName;
     return info;
   }
-
-  // Writes a mutex object as a creator that stopped half-way would leave it.
-  void CraftHalfInitialisedMutex(std::uint32_t nState) {
-    const int fd = shm_open(("/" + m_strName + "MUTEX").c_str(),
-                            O_RDWR | O_CREAT | O_EXCL, 0600);
-    ASSERT_GE(fd, 0);
-    ASSERT_EQ(ftruncate(fd, 128), 0);
-    std::uint32_t header[3] = {0, 0, nState};
-    ASSERT_EQ(pwrite(fd, header, sizeof header, 0), ssize_t{sizeof header});
-    std::memset(header, 0xA5, sizeof header);  // garbage where the mutex goes
-    ASSERT_EQ(pwrite(fd, header, sizeof header, 64), ssize_t{sizeof header});
+  // Writes an object's file as another process might have left it.
+  static void Plant(const std::string& strName, const std::string& strBytes,
+                    mode_t nMode = 0600) {
+    const int fd =
+        open(File(strName).c_str(), O_RDWR | O_CREAT | O_TRUNC, nMode);
+    ASSERT_GE(fd, 0) << strName;
+    ASSERT_EQ(write(fd, strBytes.data(), strBytes.size()),
+              ssize_t(strBytes.size()));
+    ASSERT_EQ(fchmod(fd, nMode), 0);
     close(fd);
+  }
+  static std::string Contents(const std::string& strName) {
+    std::string strBytes(4096, '\0');
+    const int fd = open(File(strName).c_str(), O_RDONLY);
+    const ssize_t n = fd >= 0 ? read(fd, strBytes.data(), strBytes.size()) : -1;
+    if (fd >= 0) close(fd);
+    strBytes.resize(n > 0 ? static_cast<std::size_t>(n) : 0);
+    return strBytes;
   }
 
   std::string m_strName;
@@ -67,90 +78,180 @@ TEST_F(ShmObjectsTest, NewObjectsAreOwnerOnlyWhateverTheUmask) {
     map.Close();
     Remove();
   }
+  // One of ours left with a wider mode is narrowed when attached.
+  Plant(m_strName, "", 0666);
+  CMemMapFile map;
+  ASSERT_EQ(map.Create(m_strName, 201, 0, nullptr), 1);
+  EXPECT_EQ(Stat(m_strName).st_mode & 0777, 0600u);
 }
 
 TEST_F(ShmObjectsTest, MutexObjectHasTheDocumentedHeader) {
   CMemMapFile map;
   ASSERT_EQ(map.Create(m_strName, 201, 0, nullptr), 1);
-  const int fd = shm_open(("/" + m_strName + "MUTEX").c_str(), O_RDONLY, 0);
-  ASSERT_GE(fd, 0);
-  std::uint32_t header[3] = {};
-  ASSERT_EQ(pread(fd, header, sizeof header, 0), ssize_t{sizeof header});
-  close(fd);
-  EXPECT_EQ(std::memcmp(&header[0], "XVMX", 4), 0);
-  EXPECT_EQ(header[1], 1u);
-  EXPECT_EQ(header[2], 0xFFFFFFFFu);
-  EXPECT_EQ(Stat(m_strName + "MUTEX").st_size, 128);
+  const std::string strHeader = Contents(m_strName + "MUTEX");
+  ASSERT_EQ(strHeader.size(), 128u);
+  EXPECT_EQ(strHeader.substr(0, 4), "XVMX");
+  EXPECT_EQ(strHeader.substr(4, 4), std::string("\2\0\0\0", 4));
+  EXPECT_EQ(strHeader.substr(8, 56), std::string(56, '\0'));
 }
 
-TEST_F(ShmObjectsTest, ShortObjectLeftByAnotherCreatorIsGrownNotMappedShort) {
-  const int fd = shm_open(("/" + m_strName).c_str(), O_RDWR | O_CREAT | O_EXCL, 0600);
-  ASSERT_GE(fd, 0);
-  close(fd);
+// Whatever a name nobody holds has left behind is made new: a segment of
+// zero bytes and a free mutex, at once.
+TEST_F(ShmObjectsTest, LeftoversNobodyHoldsAreMadeNew) {
+  testsupport::ChildProcess alive;
+  ASSERT_TRUE(alive.Start({"/bin/sleep", "10"}));
+  const auto nLivePid = static_cast<std::uint32_t>(alive.Pid());
+  std::string strVersion1("XVMX\1\0\0\0", 8);
+  strVersion1.append(reinterpret_cast<const char*>(&nLivePid), 4);
+  strVersion1.resize(128, '\xA5');
+  const struct {
+    const char* pszCase;
+    std::string strSegment;
+    std::string strMutex;
+  } kCases[] = {
+      {"old contents", std::string(201, 'R'), ""},
+      {"short segment", "RE", ""},
+      {"segment too long", std::string(300, 'R'), ""},
+      {"older layout, initialiser alive", "", strVersion1},
+      {"foreign magic", "", std::string(128, 'G')},
+      {"short mutex object", "", "XVMX\2\0\0\0"},
+  };
+  for (const auto& c : kCases) {
+    SCOPED_TRACE(c.pszCase);
+    if (!c.strSegment.empty()) Plant(m_strName, c.strSegment);
+    if (!c.strMutex.empty()) Plant(m_strName + "MUTEX", c.strMutex);
+    const auto start = Clock::now();
+    CMemMapFile map;
+    ASSERT_EQ(map.Create(m_strName, 201, 0, nullptr), 1);
+    const char* pView = static_cast<const char*>(map.Lock());
+    ASSERT_NE(pView, nullptr);
+    EXPECT_EQ(std::string(pView, 201), std::string(201, '\0'));
+    map.Unlock();
+    EXPECT_LT(Clock::now() - start, std::chrono::milliseconds(500));
+    EXPECT_EQ(Stat(m_strName).st_size, 201);
+    map.Close();
+    Remove();
+  }
+  alive.Kill();
+}
 
-  CMemMapFile reader;
-  EXPECT_EQ(reader.Open(m_strName, 201, 1), 0) << "read-only view of a short object";
-  CMemMapFile writer;
-  ASSERT_EQ(writer.Open(m_strName, 201, 0), 1);
-  char* pView = static_cast<char*>(writer.Lock());
-  ASSERT_NE(pView, nullptr);
-  pView[200] = 'x';  // would be SIGBUS on a short object
-  writer.Unlock();
-  EXPECT_EQ(Stat(m_strName).st_size, 201);
+// A process stopped while it makes an object new keeps the write lock: an
+// attach waits for it at most 3000 ms, then gives up saying so.
+TEST_F(ShmObjectsTest, ObjectBeingMadeNewIsWaitedForWithinTheBound) {
+  const int fd = open(File(m_strName).c_str(), O_RDWR | O_CREAT, 0600);
+  ASSERT_GE(fd, 0);
+  struct flock lock {};
+  lock.l_type = F_WRLCK;
+  ASSERT_EQ(fcntl(fd, F_OFD_SETLK, &lock), 0);
+
+  const auto start = Clock::now();
+  CMemMapFile map;
+  EXPECT_EQ(map.Create(m_strName, 201, 0, nullptr), 0);
+  const auto waited = Clock::now() - start;
+  EXPECT_GE(waited, std::chrono::milliseconds(2900));
+  EXPECT_LT(waited, std::chrono::milliseconds(3300));
+  EXPECT_NE(map.GetProblem().find(m_strName + ": not used"), std::string::npos)
+      << map.GetProblem();
+  close(fd);
+}
+
+// What is not this user's regular file is never used, and never touched.
+TEST_F(ShmObjectsTest, ObjectsThatAreNotOursAreRefusedUntouched) {
+  const struct {
+    const char* pszCase;
+    bool bFifo;
+    uid_t nOwner;
+    const char* pszProblem;
+  } kCases[] = {
+      {"another user's", false, 65534, ": not used: it belongs to user 65534"},
+      {"a FIFO", true, geteuid(), ": not used: not a regular file"},
+  };
+  for (const auto& c : kCases) {
+    SCOPED_TRACE(c.pszCase);
+    if (c.bFifo) {
+      ASSERT_EQ(mkfifo(File(m_strName).c_str(), 0600), 0);
+    } else {
+      Plant(m_strName, std::string(201, 'K'), 0666);
+    }
+    if (geteuid() != 0 && c.nOwner != geteuid())
+      GTEST_SKIP() << "needs root to chown";
+    ASSERT_EQ(chown(File(m_strName).c_str(), c.nOwner, static_cast<gid_t>(-1)),
+              0);
+    const struct stat before = Stat(m_strName);
+
+    CMemMapFile map;
+    EXPECT_EQ(map.Open(m_strName, 201, 0), 0);
+    EXPECT_EQ(map.Create(m_strName, 201, 0, nullptr), 0);
+    EXPECT_EQ(map.GetProblem(), m_strName + c.pszProblem);
+    const struct stat after = Stat(m_strName);
+    EXPECT_EQ(after.st_mode, before.st_mode);
+    EXPECT_EQ(after.st_uid, before.st_uid);
+    if (!c.bFifo) {
+      EXPECT_EQ(Contents(m_strName), std::string(201, 'K'));
+    }
+    Remove();
+  }
+}
+
+// Kind bits and owners that no mutex of ours can have, written by a process
+// that holds the object: Lock refuses them without calling the C library's
+// lock, which would assert or wait for ever on some of them.
+TEST_F(ShmObjectsTest, CorruptMutexIsRefusedNotLocked) {
+  const struct {
+    const char* pszCase;
+    std::size_t nOffset;
+    int nValue;
+  } kCases[] = {
+      {"priority inheritance", offsetof(pthread_mutex_t, __data.__kind),
+       0x91 | 0x20},
+      {"priority protection", offsetof(pthread_mutex_t, __data.__kind),
+       0x91 | 0x40},
+      {"not robust", offsetof(pthread_mutex_t, __data.__kind), 0x81},
+      {"owner no thread has", offsetof(pthread_mutex_t, __data.__owner), -5},
+      {"lock word of no thread", offsetof(pthread_mutex_t, __data.__lock),
+       0x3FFFFFFF},
+  };
+  for (const auto& c : kCases) {
+    SCOPED_TRACE(c.pszCase);
+    CMemMapFile holder;
+    ASSERT_EQ(holder.Create(m_strName, 201, 0, nullptr), 1);
+    const int fd = open(File(m_strName + "MUTEX").c_str(), O_RDWR);
+    ASSERT_GE(fd, 0);
+    ASSERT_EQ(pwrite(fd, &c.nValue, sizeof c.nValue, off_t(64 + c.nOffset)),
+              ssize_t{sizeof c.nValue});
+    close(fd);
+
+    EXPECT_EQ(holder.Lock(), nullptr);
+    EXPECT_EQ(holder.GetLastWait(), platform::WaitResult::Failed);
+    EXPECT_EQ(holder.GetProblem(),
+              m_strName + "MUTEX: not used: its mutex is corrupt");
+    holder.Unlock();
+    CMemMapFile newcomer;
+    EXPECT_EQ(newcomer.Create(m_strName, 201, 0, nullptr), 1);
+    EXPECT_EQ(newcomer.Lock(), nullptr);
+    EXPECT_EQ(newcomer.GetProblem(), holder.GetProblem());
+    newcomer.Unlock();
+  }
 }
 
 TEST_F(ShmObjectsTest, FailedViewReleasesItsHandlesBeforeCreate) {
-  const int fd = shm_open(("/" + m_strName).c_str(), O_RDWR | O_CREAT | O_EXCL, 0600);
-  ASSERT_GE(fd, 0);
-  close(fd);
+  CMemMapFile holder;
+  ASSERT_EQ(holder.Create(m_strName, 201, 0, nullptr), 1);
   const auto openDescriptors = [] {
     return std::distance(std::filesystem::directory_iterator("/proc/self/fd"),
                          std::filesystem::directory_iterator());
   };
   const auto nBefore = openDescriptors();
   CMemMapFile map;
-  ASSERT_EQ(map.Open(m_strName, 201, 1), 0);  // short object: no view
+  ASSERT_EQ(map.Open(m_strName, 0, 0), 0);  // attached, but no view of 0 bytes
   ASSERT_EQ(map.Create(m_strName, 201, 0, nullptr), 1);
-  EXPECT_EQ(openDescriptors(), nBefore + 1);  // the mapping alone
-}
-
-TEST_F(ShmObjectsTest, MutexLeftHalfInitialisedByDeadCreatorIsRecovered) {
-  testsupport::ChildProcess gone;
-  ASSERT_TRUE(gone.Start({"/bin/true"}));
-  // The pid of a process that has ended stands for a creator that died.
-  const auto nDeadPid = static_cast<std::uint32_t>(gone.Pid());
-  ASSERT_EQ(gone.Wait(), 0);
-  CraftHalfInitialisedMutex(nDeadPid);
-
-  const auto start = Clock::now();
-  CMemMapFile map;
-  ASSERT_EQ(map.Create(m_strName, 201, 0, nullptr), 1);
-  EXPECT_NE(map.Lock(), nullptr);
-  map.Unlock();
-  EXPECT_LT(Clock::now() - start, std::chrono::milliseconds(3000));
-}
-
-TEST_F(ShmObjectsTest, MutexStillBeingInitialisedByLiveCreatorFailsWithinBound) {
-  // This process stands in for a live creator that never finishes.
-  testsupport::ChildProcess alive;
-  ASSERT_TRUE(alive.Start({"/bin/sleep", "10"}));
-  CraftHalfInitialisedMutex(static_cast<std::uint32_t>(alive.Pid()));
-
-  const auto start = Clock::now();
-  CMemMapFile map;
-  ASSERT_EQ(map.Create(m_strName, 201, 0, nullptr), 1);  // attached, no mutex
-  EXPECT_EQ(map.Lock(), nullptr);
-  map.Unlock();
-  const auto waited = Clock::now() - start;
-  EXPECT_GE(waited, std::chrono::milliseconds(2900));
-  EXPECT_LT(waited, std::chrono::milliseconds(3200));
-  alive.Kill();
+  EXPECT_EQ(openDescriptors(), nBefore + 1);  // the segment alone
 }
 
 TEST_F(ShmObjectsTest, SymlinkInPlaceOfANameIsNotFollowed) {
   testsupport::TempDir dir;
   const std::string strTarget = dir.WriteFile("target", std::string(201, 'T'));
-  ASSERT_EQ(symlink(strTarget.c_str(), ("/dev/shm/" + m_strName).c_str()), 0);
+  ASSERT_EQ(symlink(strTarget.c_str(), File(m_strName).c_str()), 0);
 
   CMemMapFile map;
   EXPECT_EQ(map.Open(m_strName, 201, 0), 0);
