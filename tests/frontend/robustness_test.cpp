@@ -36,6 +36,7 @@ TEST_F(XversendTest, PeerKilledHoldingAMutexCostsOneRefusalNotAWait) {
     const ProcessResult refused = Run({"C:\\Data\\first.txt"});
     EXPECT_EQ(refused.nExitCode, 0);
     EXPECT_LT(refused.dSeconds, 1.0);
+    EXPECT_EQ(refused.strStderr, "");  // a peer's state, no fault of the machine
     EXPECT_EQ(ReadText("MM_XMITPATH"), "previous");
     EXPECT_EQ(Run({"C:\\Data\\second.txt"}).nExitCode, 1);
     EXPECT_EQ(ReadText("MM_XMITPATH"), "C:\\Data\\second.txt");
@@ -62,6 +63,51 @@ TEST_F(XversendTest, StuckPeerMakesTheRequestFailWithinTheBound) {
     peer.Wait();
     Recover(pszHeld);
     EXPECT_EQ(ReadText("MM_XMITPATH"), "previous");
+  }
+}
+
+// The transceiver-control process killed while it reports "READY", with no
+// other process attached: its segments die with it, as on Windows, and the
+// next request finds no "READY" and is refused.
+TEST_F(XversendTest, PeerKilledWhileReportingReadyTakesItsReadyAlong) {
+  CloseSegments();
+  ChildProcess server;
+  ASSERT_TRUE(server.Start({testsupport::XverctlPath(), "serve"}));
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+  for (std::string strStatus; strStatus != "READY";) {
+    ASSERT_LT(std::chrono::steady_clock::now(), deadline);
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    CMemMapFile status;  // a look, let go at once so it holds nothing
+    if (status.Open("MM_XMITERSTATUS", 201, 1)) segments::ReadText(status, strStatus);
+  }
+  server.Kill();
+  server.Wait();
+
+  const ProcessResult result = Run({"C:\\Data\\obs.txt"});
+  EXPECT_EQ(result.nExitCode, 0);
+  EXPECT_EQ(result.strStderr, "");
+}
+
+// Thirty senders start at once while this process holds every segment:
+// each attaches to the segments as they are; none makes one new.
+TEST_F(XversendTest, SendersAttachHeldSegmentsWithoutMakingThemNew) {
+  for (const char* pszName : segments::kAll) WriteText(pszName, "kept");
+  WriteText("MM_XMITERSTATUS", "READY");
+  std::vector<ChildProcess> senders(30);
+  for (std::size_t i = 0; i < senders.size(); ++i) {
+    ASSERT_TRUE(senders[i].Start({testsupport::XversendPath(), "word" + std::to_string(i)}));
+  }
+  for (auto& sender : senders) {
+    EXPECT_EQ(sender.Wait(), 1);
+    EXPECT_EQ(sender.Stderr(), "");
+  }
+  for (const char* pszName : segments::kAll) {
+    const std::string strText = ReadText(pszName);
+    if (std::string(pszName) == "MM_XMITPATH") {
+      EXPECT_EQ(strText.rfind("word", 0), 0u) << strText;
+    } else {
+      EXPECT_EQ(strText, std::string(pszName) == "MM_XMITERSTATUS" ? "READY" : "kept");
+    }
   }
 }
 
