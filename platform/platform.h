@@ -126,7 +126,8 @@ void showMessage(const std::string& strText);
 std::string hostPath(const std::string& strWindowsPath);
 
 // A read-only text stream of a regular file. Line ends reach the reader the
-// same on every platform: CR LF as one LF; a lone CR stays.
+// same on every platform: CR LF as one LF; a lone CR stays. A NUL is an
+// ordinary character.
 class TextFile {
  public:
   TextFile() noexcept = default;
@@ -138,18 +139,15 @@ class TextFile {
   // not a regular file (a directory, a device, a pipe).
   bool Open(const std::string& strPath);
   // fgets: stores at most nCount - 1 characters, stopping after a line feed,
-  // and a NUL. Returns pBuffer, or null when nothing could be read.
-  char* Gets(char* pBuffer, int nCount) noexcept;
+  // and a NUL behind them. Returns how many characters it stored, NULs read
+  // from the file included; 0 when nothing could be read.
+  int Gets(char* pBuffer, int nCount) noexcept;
   // The end-of-file indicator: set by a read that ran into the end.
   bool AtEnd() const noexcept;
-  // Whether a read since Open met a NUL byte, which no text holds: the
-  // string a read returns ends at it and hides the rest.
-  bool HadNul() const noexcept { return m_bHadNul; }
   void Close() noexcept;
 
  private:
   std::FILE* m_pFile = nullptr;
-  bool m_bHadNul = false;
 };
 
 }  // namespace platform

@@ -7,13 +7,12 @@ namespace platform {
 
 bool TextFile::Open(const std::string& strPath) {
   Close();
-  m_bHadNul = false;
   m_pFile = openRegularFile(strPath);
   return m_pFile != nullptr;
 }
 
-char* TextFile::Gets(char* pBuffer, int nCount) noexcept {
-  if (m_pFile == nullptr || nCount <= 0) return nullptr;
+int TextFile::Gets(char* pBuffer, int nCount) noexcept {
+  if (m_pFile == nullptr || nCount <= 0) return 0;
   int nStored = 0;
   while (nStored < nCount - 1) {
     int nChar = std::getc(m_pFile);
@@ -29,15 +28,12 @@ char* TextFile::Gets(char* pBuffer, int nCount) noexcept {
         std::clearerr(m_pFile);
       }
     }
-    if (nChar == '\0') m_bHadNul = true;
     pBuffer[nStored++] = static_cast<char>(nChar);
     if (nChar == '\n') break;
   }
-  if (std::ferror(m_pFile) != 0 || (nStored == 0 && nCount > 1)) {
-    return nullptr;
-  }
+  if (std::ferror(m_pFile) != 0 || (nStored == 0 && nCount > 1)) return 0;
   pBuffer[nStored] = '\0';
-  return pBuffer;
+  return nStored;
 }
 
 bool TextFile::AtEnd() const noexcept {
