@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -9,8 +10,10 @@
 
 namespace {
 
-// The bytes a stream with CR LF line ends should deliver: each CR LF as LF.
-std::string WithLfLineEnds(std::string strBytes) {
+// What a text stream should deliver of these bytes: those before the first
+// Ctrl-Z, each CR LF as LF.
+std::string AsText(std::string strBytes) {
+  strBytes.erase(std::min(strBytes.find('\x1A'), strBytes.size()));
   for (std::size_t nPos = strBytes.find("\r\n"); nPos != std::string::npos;
        nPos = strBytes.find("\r\n", nPos + 1)) {
     strBytes.erase(nPos, 1);
@@ -24,9 +27,9 @@ class TextFileTest : public ::testing::Test {
 };
 
 // Every sequence of Gets calls must give what the C library's fgets gives on
-// the same bytes with LF line ends: the count of characters it took, buffer
-// bytes and end-of-file flag.
-TEST_F(TextFileTest, GetsIsFgetsOverTheBytesWithCrLfAsLf) {
+// the text of the same bytes in a binary file: the count of characters it
+// took, buffer bytes and end-of-file flag.
+TEST_F(TextFileTest, GetsIsFgetsOverTheTextBeforeCtrlZWithCrLfAsLf) {
   const std::vector<std::string> kContents = {
       "",
       "a",
@@ -40,11 +43,16 @@ TEST_F(TextFileTest, GetsIsFgetsOverTheBytesWithCrLfAsLf) {
       "cr at end\r\n\r",
       std::string("nul\0byte\r\n\0", 12),
       "x\r\ny\rz\r\r\r\n\n",
+      "\x1A",
+      "ab\x1Axy\n",
+      "dos\r\n\x1A\r\n",
+      "a\r\x1A\n",
+      "\r\x1A",
+      std::string("\0\x1A\0", 3),
   };
   for (const std::string& strBytes : kContents) {
     const std::string strPath = m_dir.WriteFile("crlf", strBytes);
-    const std::string strLfPath =
-        m_dir.WriteFile("lf", WithLfLineEnds(strBytes));
+    const std::string strLfPath = m_dir.WriteFile("lf", AsText(strBytes));
     // From 2: the reader never reads with a count of 1, where C libraries differ.
     for (int nCount = 2; nCount <= 6; ++nCount) {
       SCOPED_TRACE(::testing::Message()

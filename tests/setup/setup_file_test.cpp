@@ -122,6 +122,7 @@ const std::string k76(76, 'c');
 const std::string k77(77, 'c');
 const std::string k600(600, 'x');
 const std::string kNul(1, '\0');
+const std::string kCtrlZ(1, '\x1A');
 // Reads that stopped after the binary line.
 const Settings kFlagOff = {0, "unset", "unset", "unset"};
 const Settings kFlagOn = {1, "unset", "unset", "unset"};
@@ -162,6 +163,12 @@ const FileCase kAccepted[] = {
      1,
      {1, "1 2", "002", "1"}},
     {"empty X.25", ExampleWith(3, {"X.25 address = "}), 1, {1, "", "002", "1"}},
+    {"Ctrl-Z after the com-port line", ExampleWith(5, {kExample[5], kCtrlZ}), 1,
+     kExampleSettings},
+    {"Ctrl-Z before the com-port ';'",
+     ExampleWith(5, {"Com Port Number = 1" + kCtrlZ + ";"}),
+     1,
+     {1, "123", "002", ""}},
     {"com port without ';'",
      ExampleWith(5, {"Com Port Number = 1"}),
      1,
@@ -194,6 +201,8 @@ const FileCase kRejected[] = {
      ExampleWith(0, {"Transceiver setup file  "}), 0, kUnset},
     {"byte-order mark", ExampleWith(0, {"\xEF\xBB\xBF" + kExample[0]}), 0,
      kUnset},
+    {"Ctrl-Z in line 2", ExampleWith(1, {"any" + kCtrlZ + "text"}), 0,
+     kFlagOff},
     {"BAD FILE in the header value",
      ExampleWith(0, {kExample[0] + "BAD FILE;"}), 0, kUnset},
     {"NUL before the header's ';' hiding BAD FILE",
@@ -237,6 +246,10 @@ const FileCase kRejected[] = {
      ExampleWith(4, {"Coast Earth Station Address = 0" + kNul + "2;"}),
      0,
      {1, "123", "0" + kNul + "2", "1"}},
+    {"Ctrl-Z inside the coast-earth-station value",
+     ExampleWith(4, {"Coast Earth Station Address = 00" + kCtrlZ + "2;"}),
+     0,
+     {1, "123", "", "unset"}},
     {"coast earth station without ';'",
      ExampleWith(4, {"Coast Earth Station Address = 002"}),
      0,
