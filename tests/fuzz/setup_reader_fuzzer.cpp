@@ -18,6 +18,11 @@ void Check(bool bHolds) {
   if (!bHolds) __builtin_trap();
 }
 
+// The text ends at its first Ctrl-Z: no read delivers one.
+bool HasNoCtrlZ(const std::string& strText) {
+  return strText.find('\x1A') == std::string::npos;
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* pData, std::size_t nSize) {
@@ -45,11 +50,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* pData, std::size_t nSi
       const std::int32_t bMatched = reader.ReadKeyLine(strKey, strValue, stream);
       Check(bMatched == reader.IsLastReadOk());
       Check(bMatched ? strValue.size() <= 79 : strValue == CSetupFileReader::kBadFile);
+      Check(HasNoCtrlZ(strValue));
     } else {
       const std::string strLine = reader.ReadLine(stream);
       const bool bFixed = strLine == CSetupFileReader::kEndOfFile ||
                           strLine == CSetupFileReader::kEmptyLine;
-      Check(strLine.size() <= 299);
+      Check(strLine.size() <= 299 && HasNoCtrlZ(strLine));
       if (!bFixed) {
         Check(reader.IsLastReadOk() == 1);
         Check(strLine.empty() || std::string(" \t\n\v\f\r").find(strLine.back()) ==
