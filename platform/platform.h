@@ -1,6 +1,6 @@
 // The one interface between the program and the operating system. CMake builds
-// it from platform/posix/ or platform/win32/; nothing outside platform/ includes
-// a system header of its own.
+// it from platform/posix/ or platform/win32/; nothing outside platform/
+// includes a system header of its own.
 #pragma once
 
 #include <cstdint>

@@ -53,7 +53,8 @@ TEST_F(TextFileTest, GetsIsFgetsOverTheTextBeforeCtrlZWithCrLfAsLf) {
   for (const std::string& strBytes : kContents) {
     const std::string strPath = m_dir.WriteFile("crlf", strBytes);
     const std::string strLfPath = m_dir.WriteFile("lf", AsText(strBytes));
-    // From 2: the reader never reads with a count of 1, where C libraries differ.
+    // From 2: the reader never reads with a count of 1, where C libraries
+    // differ.
     for (int nCount = 2; nCount <= 6; ++nCount) {
       SCOPED_TRACE(::testing::Message()
                    << "bytes " << ::testing::PrintToString(strBytes)
@@ -130,6 +131,5 @@ TEST_F(TextFileTest, OpenRefusesWhatIsNotAReadableRegularFile) {
     EXPECT_FALSE(file.Open(c.strPath)) << c.pszName;
   }
 }
-
 
 }  // namespace

@@ -330,11 +330,13 @@ TEST_F(SetupFileTest, BuiltInPathIsFound) {
   testsupport::SetEnvironment("XVER_DRIVE_C", m_dir.Path());
   CXverInterface::m_strSetupFilePath =
       "C:\\Program Files\\KESTRAVIA\\Administration\\Xver\\XverSetUp.Txt";
-  const std::string strHostPath = platform::hostPath(CXverInterface::m_strSetupFilePath);
+  const std::string strHostPath =
+      platform::hostPath(CXverInterface::m_strSetupFilePath);
   testsupport::WriteFileAt(strHostPath, Join(kExample, "\r\n"));
   const std::int32_t bResult = m_xver.ReadSetupFile();
   testsupport::RemoveFileAt(strHostPath);
-  testsupport::SetEnvironment("XVER_DRIVE_C", strSavedDrive);  // empty counts as unset
+  // An empty value counts as unset.
+  testsupport::SetEnvironment("XVER_DRIVE_C", strSavedDrive);
   EXPECT_EQ(bResult, 1);
   EXPECT_EQ(Stored(), kExampleSettings);
 }
