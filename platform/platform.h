@@ -154,8 +154,10 @@ void showMessage(const std::string& strText);
 // the build's default when that is unset or empty), '\' turned into '/'.
 std::string hostPath(const std::string& strWindowsPath);
 
-// A read-only text stream of a regular file. Line ends reach the reader the
-// same on every platform: CR LF as one LF; a lone CR stays.
+// A read-only text stream of a regular file, read on every platform as the
+// Windows runtime reads a file in text mode: CR LF reaches the reader as one
+// LF (a lone CR stays), a NUL is an ordinary character, and the text ends at
+// the first Ctrl-Z (byte 0x1A), after which nothing is read.
 class TextFile {
  public:
   TextFile() noexcept = default;
@@ -167,18 +169,21 @@ class TextFile {
   // not a regular file (a directory, a device, a pipe).
   bool Open(const std::string& strPath);
   // fgets: stores at most nCount - 1 characters, stopping after a line feed,
-  // and a NUL. Returns pBuffer, or null when nothing could be read.
-  char* Gets(char* pBuffer, int nCount) noexcept;
-  // The end-of-file indicator: set by a read that ran into the end.
+  // and a NUL behind them. Returns how many characters it stored, NULs read
+  // from the file included; 0 when nothing could be read.
+  int Gets(char* pBuffer, int nCount) noexcept;
+  // The end-of-file indicator: set by a read that ran into the end of the
+  // text, the real end or a Ctrl-Z.
   bool AtEnd() const noexcept;
-  // Whether a read since Open met a NUL byte, which no text holds: the
-  // string a read returns ends at it and hides the rest.
-  bool HadNul() const noexcept { return m_bHadNul; }
   void Close() noexcept;
 
  private:
+  // The next byte of the text; EOF at its end or on a read error.
+  int ReadByte() noexcept;
+
   std::FILE* m_pFile = nullptr;
-  bool m_bHadNul = false;
+  bool m_bTextEnded = false;  // the end of the text was met, if only by a look
+  bool m_bAtEnd = false;
 };
 
 }  // namespace platform

@@ -1,48 +1,64 @@
-// TextFile: fgets over a binary stream, with CR LF turned into one LF here so
-// that a file reads alike on every platform, whatever its line ends.
+// TextFile: fgets over a binary stream, read as the Windows runtime reads a
+// text-mode file, on every platform: CR LF turned into one LF, and the text
+// ending at the first Ctrl-Z.
 #include "platform/platform.h"
 #include "platform/regular_file.h"
 
 namespace platform {
 
+namespace {
+
+// Old DOS editors end a text with it; a text-mode read stops there.
+constexpr int kCtrlZ = 0x1A;
+
+}  // namespace
+
 bool TextFile::Open(const std::string& strPath) {
   Close();
-  m_bHadNul = false;
+  m_bTextEnded = false;
+  m_bAtEnd = false;
   m_pFile = openRegularFile(strPath);
   return m_pFile != nullptr;
 }
 
-char* TextFile::Gets(char* pBuffer, int nCount) noexcept {
-  if (m_pFile == nullptr || nCount <= 0) return nullptr;
+int TextFile::ReadByte() noexcept {
+  if (m_bTextEnded) return EOF;
+  const int nChar = std::getc(m_pFile);
+  if (nChar == kCtrlZ || (nChar == EOF && std::ferror(m_pFile) == 0)) {
+    m_bTextEnded = true;
+    return EOF;
+  }
+  return nChar;
+}
+
+int TextFile::Gets(char* pBuffer, int nCount) noexcept {
+  if (m_pFile == nullptr || nCount <= 0) return 0;
   int nStored = 0;
   while (nStored < nCount - 1) {
-    int nChar = std::getc(m_pFile);
-    if (nChar == EOF) break;
+    int nChar = ReadByte();
+    if (nChar == EOF) {
+      m_bAtEnd = m_bTextEnded;  // not on a read error
+      break;
+    }
+    // Looking past a CR is not yet a read that ran into the end, so a CR
+    // before the end stays a CR and leaves the indicator to the next read.
     if (nChar == '\r') {
-      const int nNext = std::getc(m_pFile);
+      const int nNext = ReadByte();
       if (nNext == '\n') {
         nChar = '\n';
       } else if (nNext != EOF) {
         std::ungetc(nNext, m_pFile);
-      } else if (std::ferror(m_pFile) == 0) {
-        // Looking past a final CR is not yet a read that ran into the end.
-        std::clearerr(m_pFile);
       }
     }
-    if (nChar == '\0') m_bHadNul = true;
     pBuffer[nStored++] = static_cast<char>(nChar);
     if (nChar == '\n') break;
   }
-  if (std::ferror(m_pFile) != 0 || (nStored == 0 && nCount > 1)) {
-    return nullptr;
-  }
+  if (std::ferror(m_pFile) != 0 || (nStored == 0 && nCount > 1)) return 0;
   pBuffer[nStored] = '\0';
-  return pBuffer;
+  return nStored;
 }
 
-bool TextFile::AtEnd() const noexcept {
-  return m_pFile == nullptr || std::feof(m_pFile) != 0;
-}
+bool TextFile::AtEnd() const noexcept { return m_pFile == nullptr || m_bAtEnd; }
 
 void TextFile::Close() noexcept {
   if (m_pFile != nullptr) {

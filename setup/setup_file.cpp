@@ -47,8 +47,6 @@ std::int32_t CXverInterface::ReadSetupFile() {
   SetCesAddress(strValue);
   if (!readKeyLine(kComPortKey)) return 0;
   SetComPortNumber(strValue);
-  // A NUL cuts a line short unseen: such a file is not a text file.
-  if (file.HadNul()) return 0;
   file.Close();
 
   m_bSetupValid = ValidateSetup() != 0 ? 1 : 0;

@@ -2,23 +2,30 @@
 
 #include "setup/text.h"
 
+namespace {
+
+// One read of the stream as a text of every character it stored: a NUL among
+// them is kept, so it hides nothing from the checks after it.
+std::string ReadText(platform::TextFile& stream, char* pBuffer, int nCount) {
+  return std::string(pBuffer,
+                     static_cast<std::size_t>(stream.Gets(pBuffer, nCount)));
+}
+
+}  // namespace
+
 std::int32_t CSetupFileReader::ReadKeyLine(const std::string& strKey,
                                            std::string& strValue,
                                            platform::TextFile& stream) {
   m_bLastReadOk = 1;
   char szBuffer[kKeyLineBufferSize];
-  // A failed read leaves the buffer as it was, so it must not be compared.
-  const bool bMatch =
-      strKey.size() < sizeof szBuffer &&
-      stream.Gets(szBuffer, static_cast<int>(strKey.size()) + 1) != nullptr &&
-      strKey == szBuffer;
-  if (!bMatch) {
+  if (strKey.size() >= sizeof szBuffer ||
+      ReadText(stream, szBuffer, static_cast<int>(strKey.size()) + 1) !=
+          strKey) {
     m_bLastReadOk = 0;
     strValue = kBadFile;
     return 0;
   }
-  std::string strRest;
-  if (stream.Gets(szBuffer, kKeyLineBufferSize) != nullptr) strRest = szBuffer;
+  const std::string strRest = ReadText(stream, szBuffer, kKeyLineBufferSize);
   const std::size_t nEnd = strRest.find(';');
   strValue = nEnd == std::string::npos ? std::string()
                                        : text::Trim(strRest.substr(0, nEnd));
@@ -32,10 +39,10 @@ std::string CSetupFileReader::ReadLine(platform::TextFile& stream) {
     return kEndOfFile;
   }
   char szLine[kLineBufferSize];
-  if (stream.Gets(szLine, kLineBufferSize) == nullptr || szLine[0] == '\0' ||
-      szLine[0] == '\n') {
+  const std::string strLine = ReadText(stream, szLine, kLineBufferSize);
+  if (strLine.empty() || strLine[0] == '\n') {
     m_bLastReadOk = 0;
     return kEmptyLine;
   }
-  return text::TrimRight(szLine);
+  return text::TrimRight(strLine);
 }

@@ -1,7 +1,8 @@
 // CSetupFileReader: reads the setup file one line at a time, either as a key
 // line, which must begin with a given key and carries a value ended by ';', or
-// as a plain line. Failures come back as fixed texts in place of data. The
-// caller opens and closes the stream; the reader keeps nothing between reads.
+// as a plain line. A NUL counts as an ordinary character. Failures come back
+// as fixed texts in place of data. The caller opens and closes the stream; the
+// reader keeps nothing between reads.
 #pragma once
 
 #include <cstdint>

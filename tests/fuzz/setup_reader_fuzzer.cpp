@@ -11,21 +11,29 @@
 
 namespace {
 
-const char* const kKeys[] = {"Transceiver Setup File  ", "X.25 address = ",
-                             "Coast Earth Station Address = ", "Com Port Number = "};
+const char* const kKeys[] = {
+    "Transceiver Setup File  ",
+    "X.25 address = ", "Coast Earth Station Address = ", "Com Port Number = "};
 
 void Check(bool bHolds) {
   if (!bHolds) __builtin_trap();
 }
 
+// The text ends at its first Ctrl-Z: no read delivers one.
+bool HasNoCtrlZ(const std::string& strText) {
+  return strText.find('\x1A') == std::string::npos;
+}
+
 }  // namespace
 
-extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* pData, std::size_t nSize) {
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* pData,
+                                      std::size_t nSize) {
   static const std::string strPath =
       "/dev/shm/xver_fuzz_reader_" + std::to_string(getpid()) + ".txt";
   FuzzedDataProvider data(pData, nSize);
   const int nReads = data.ConsumeIntegralInRange(1, 12);
-  std::string strOps = data.ConsumeBytesAsString(static_cast<std::size_t>(nReads));
+  std::string strOps =
+      data.ConsumeBytesAsString(static_cast<std::size_t>(nReads));
   std::string strOwnKey = data.ConsumeRandomLengthString(120);
   const std::string strContents = data.ConsumeRemainingBytesAsString();
 
@@ -42,18 +50,22 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* pData, std::size_t nSi
     if (nOp < 5) {
       const std::string strKey = nOp < 4 ? kKeys[nOp] : strOwnKey;
       std::string strValue = "untouched";
-      const std::int32_t bMatched = reader.ReadKeyLine(strKey, strValue, stream);
+      const std::int32_t bMatched =
+          reader.ReadKeyLine(strKey, strValue, stream);
       Check(bMatched == reader.IsLastReadOk());
-      Check(bMatched ? strValue.size() <= 79 : strValue == CSetupFileReader::kBadFile);
+      Check(bMatched ? strValue.size() <= 79
+                     : strValue == CSetupFileReader::kBadFile);
+      Check(HasNoCtrlZ(strValue));
     } else {
       const std::string strLine = reader.ReadLine(stream);
       const bool bFixed = strLine == CSetupFileReader::kEndOfFile ||
                           strLine == CSetupFileReader::kEmptyLine;
-      Check(strLine.size() <= 299);
+      Check(strLine.size() <= 299 && HasNoCtrlZ(strLine));
       if (!bFixed) {
         Check(reader.IsLastReadOk() == 1);
-        Check(strLine.empty() || std::string(" \t\n\v\f\r").find(strLine.back()) ==
-                                     std::string::npos);
+        Check(strLine.empty() ||
+              std::string(" \t\n\v\f\r").find(strLine.back()) ==
+                  std::string::npos);
       }
     }
   }

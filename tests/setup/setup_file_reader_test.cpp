@@ -41,6 +41,8 @@ TEST_F(SetupFileReaderTest, KeyLineGivesTheValueAndLeavesTheStreamBehindIt) {
        "12 34", "next"},
       {"BAD FILE is just text here", k + "a BAD FILE;\n", 1, "a BAD FILE",
        kEmpty},
+      {"NUL hides nothing", k + std::string(" 1\0 2 ;\n", 8), 1,
+       std::string("1\0 2", 4), kEmpty},
       {"no ';'", k + "123 comment\nnext\n", 1, "", "next"},
       {"only blanks before ';'", k + "   ;\nnext\n", 1, "", "next"},
       {"line ends after key", k + "\nnext\n", 1, "", "next"},
@@ -131,8 +133,12 @@ TEST_F(SetupFileReaderTest, PlainLinesAndTheEndOfTheFile) {
       {"350 characters",
        std::string(350, 'b') + "\n",
        {std::string(299, 'b'), std::string(51, 'b'), kEmpty, kEnd}},
-      {"NUL first", std::string("\0abc\nx\n", 7), {kEmpty, "x", kEmpty, kEnd}},
-      {"NUL ends the text", std::string("ab\0cd\nx", 7), {"ab", "x", kEnd}},
+      {"NUL first is no empty line",
+       std::string("\0 \nx\n", 5),
+       {std::string(1, '\0'), "x", kEmpty, kEnd}},
+      {"NUL hides nothing",
+       std::string("a\0b \nx", 6),
+       {std::string("a\0b", 3), "x", kEnd}},
   };
   for (const auto& c : kCases) {
     SCOPED_TRACE(c.pszName);

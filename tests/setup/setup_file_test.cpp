@@ -121,6 +121,8 @@ TEST_P(SetupFileLinesTest, ReadsAlikeWithLfAndCrLf) {
 const std::string k76(76, 'c');
 const std::string k77(77, 'c');
 const std::string k600(600, 'x');
+const std::string kNul(1, '\0');
+const std::string kCtrlZ(1, '\x1A');
 // Reads that stopped after the binary line.
 const Settings kFlagOff = {0, "unset", "unset", "unset"};
 const Settings kFlagOn = {1, "unset", "unset", "unset"};
@@ -139,6 +141,17 @@ const FileCase kAccepted[] = {
      ExampleWith(0, {kExample[0] + k77 + "cc"}), 1, kExampleSettings},
     {"line 2 of 299 characters", ExampleWith(1, {k600.substr(0, 299)}), 1,
      kExampleSettings},
+    {"NUL in line 2", ExampleWith(1, {"any" + kNul + "text"}), 1,
+     kExampleSettings},
+    {"NUL in the header tail", ExampleWith(0, {kExample[0] + kNul + "v2; ok"}),
+     1, kExampleSettings},
+    {"NUL in a comment",
+     ExampleWith(5, {"Com Port Number = 1; was" + kNul + "COM2"}), 1,
+     kExampleSettings},
+    {"NUL in the X.25 value",
+     ExampleWith(3, {"X.25 address = 1" + kNul + "23;"}),
+     1,
+     {1, "1" + kNul + "23", "002", "1"}},
     {"X.25 tail of 78",
      ExampleWith(3, {"X.25 address = 1;" + k76}),
      1,
@@ -150,6 +163,12 @@ const FileCase kAccepted[] = {
      1,
      {1, "1 2", "002", "1"}},
     {"empty X.25", ExampleWith(3, {"X.25 address = "}), 1, {1, "", "002", "1"}},
+    {"Ctrl-Z after the com-port line", ExampleWith(5, {kExample[5], kCtrlZ}), 1,
+     kExampleSettings},
+    {"Ctrl-Z before the com-port ';'",
+     ExampleWith(5, {"Com Port Number = 1" + kCtrlZ + ";"}),
+     1,
+     {1, "123", "002", ""}},
     {"com port without ';'",
      ExampleWith(5, {"Com Port Number = 1"}),
      1,
@@ -182,8 +201,12 @@ const FileCase kRejected[] = {
      ExampleWith(0, {"Transceiver setup file  "}), 0, kUnset},
     {"byte-order mark", ExampleWith(0, {"\xEF\xBB\xBF" + kExample[0]}), 0,
      kUnset},
+    {"Ctrl-Z in line 2", ExampleWith(1, {"any" + kCtrlZ + "text"}), 0,
+     kFlagOff},
     {"BAD FILE in the header value",
      ExampleWith(0, {kExample[0] + "BAD FILE;"}), 0, kUnset},
+    {"NUL before the header's ';' hiding BAD FILE",
+     ExampleWith(0, {kExample[0] + kNul + "BAD FILE;"}), 0, kUnset},
     {"binary line as line 5",
      ExampleWith(2, {"free", "more free", kExample[2]}), 0, kFlagOff},
     {"header tail of 79 and binary line as line 4",
@@ -219,6 +242,14 @@ const FileCase kRejected[] = {
      ExampleWith(4, {"Coast Earth Station Address = 02A;"}),
      0,
      {1, "123", "02A", "1"}},
+    {"NUL hiding the rest of the coast-earth-station value",
+     ExampleWith(4, {"Coast Earth Station Address = 0" + kNul + "2;"}),
+     0,
+     {1, "123", "0" + kNul + "2", "1"}},
+    {"Ctrl-Z inside the coast-earth-station value",
+     ExampleWith(4, {"Coast Earth Station Address = 00" + kCtrlZ + "2;"}),
+     0,
+     {1, "123", "", "unset"}},
     {"coast earth station without ';'",
      ExampleWith(4, {"Coast Earth Station Address = 002"}),
      0,
@@ -227,6 +258,10 @@ const FileCase kRejected[] = {
      ExampleWith(5, {"Com Port Number = COM1;"}),
      0,
      {1, "123", "002", "COM1"}},
+    {"NUL hiding the rest of the com-port value",
+     ExampleWith(5, {"Com Port Number = 1" + kNul + " COM2;"}),
+     0,
+     {1, "123", "002", "1" + kNul + " COM2"}},
 };
 INSTANTIATE_TEST_SUITE_P(Rejected, SetupFileLinesTest,
                          ::testing::ValuesIn(kRejected));
@@ -249,15 +284,6 @@ TEST_F(SetupFileTest, GarbageIsRejected) {
       {"NUL inside the header key",
        std::string("Transceiver\0Setup File  \n", 25) + Join(kExample, "\n"),
        kUnset},
-      {"NUL inside the coast-earth-station value",
-       Join(ExampleWith(4, {std::string("Coast Earth Station Address = 0\0"
-                                        "02;",
-                                        35)}),
-            "\n"),
-       {1, "123", "", "1"}},
-      {"NUL hiding the rest of the com-port value",
-       Join(ExampleWith(5, {std::string("Com Port Number = 1\0 COM2;", 26)}), "\n"),
-       {1, "123", "002", ""}},
       {"file ends inside a key",
        Join({kExample[0], kExample[1], kExample[2], kExample[3]}, "\n") +
            "Coast Earth Sta",
@@ -304,11 +330,13 @@ TEST_F(SetupFileTest, BuiltInPathIsFound) {
   testsupport::SetEnvironment("XVER_DRIVE_C", m_dir.Path());
   CXverInterface::m_strSetupFilePath =
       "C:\\Program Files\\KESTRAVIA\\Administration\\Xver\\XverSetUp.Txt";
-  const std::string strHostPath = platform::hostPath(CXverInterface::m_strSetupFilePath);
+  const std::string strHostPath =
+      platform::hostPath(CXverInterface::m_strSetupFilePath);
   testsupport::WriteFileAt(strHostPath, Join(kExample, "\r\n"));
   const std::int32_t bResult = m_xver.ReadSetupFile();
   testsupport::RemoveFileAt(strHostPath);
-  testsupport::SetEnvironment("XVER_DRIVE_C", strSavedDrive);  // empty counts as unset
+  // An empty value counts as unset.
+  testsupport::SetEnvironment("XVER_DRIVE_C", strSavedDrive);
   EXPECT_EQ(bResult, 1);
   EXPECT_EQ(Stored(), kExampleSettings);
 }
