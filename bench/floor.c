@@ -1,7 +1,8 @@
 /* The floor for the hand-off benchmark: the system work of one hand-off and
  * nothing else. Attaches or creates the seven segments and their mutex
- * objects (docs/ipc.md), reads the setup file, reads the status under its
- * mutex and, when it is READY, writes the path under the path's mutex.
+ * objects, holding each as docs/ipc.md says, reads the setup file, reads the
+ * status under its mutex and, when it is READY, writes the path under the
+ * path's mutex.
  * Usage: floor SETUP_FILE PATH. Exit status 1 handed over, 0 refused. */
 #define _GNU_SOURCE
 #include <errno.h>
@@ -16,51 +17,59 @@
 #include <unistd.h>
 
 enum { kSize = 201, kMutexSize = 128, kMutexOffset = 64 };
-static const uint32_t kReady = 0xFFFFFFFFu;
 
 static const char* const kNames[7] = {
     "MMFLG_PCRESET",   "MMFLG_TIMEPOSVALID", "MM_XBTTIMEPOS", "MM_XMITPATH",
     "MM_XMITERSTATUS", "MM_SHIPSPEEDDIR",    "MM_XBTFROMXVER"};
 
-static void* attach(const char* name, const char* suffix, off_t size) {
-  char path[64];
-  snprintf(path, sizeof path, "/%s%s", name, suffix);
-  int fd = shm_open(path, O_RDWR | O_CREAT | O_EXCL, 0600);
-  if (fd >= 0) {
-    fchmod(fd, 0600);
-  } else {
-    fd = shm_open(path, O_RDWR, 0);
-  }
-  if (fd < 0) return NULL;
-  struct stat st;
-  if (fstat(fd, &st) != 0 || (st.st_size < size && posix_fallocate(fd, 0, size) != 0)) {
-    close(fd);
-    return NULL;
-  }
-  void* p = mmap(NULL, (size_t)size, PROT_READ | PROT_WRITE, MAP_SHARED, fd, 0);
-  close(fd);
-  return p == MAP_FAILED ? NULL : p;
+static int whole_file_lock(int fd, short type) {
+  struct flock l = {.l_type = type, .l_whence = SEEK_SET};
+  return fcntl(fd, F_OFD_SETLK, &l) == 0;
 }
 
-/* The objects exist and are ready in the benchmark; a fresh one is made ready
- * here the simple way, without the recovery of a dead initialiser. */
-static pthread_mutex_t* ready_mutex(void* object) {
-  uint32_t* state = (uint32_t*)object + 2;
-  uint32_t expected = 0;
-  pthread_mutex_t* m = (pthread_mutex_t*)((char*)object + kMutexOffset);
-  if (__atomic_compare_exchange_n(state, &expected, (uint32_t)getpid(), 0,
-                                  __ATOMIC_ACQ_REL, __ATOMIC_ACQUIRE)) {
-    pthread_mutexattr_t a;
-    pthread_mutexattr_init(&a);
-    pthread_mutexattr_setpshared(&a, PTHREAD_PROCESS_SHARED);
-    pthread_mutexattr_setrobust(&a, PTHREAD_MUTEX_ROBUST);
-    pthread_mutexattr_settype(&a, PTHREAD_MUTEX_RECURSIVE);
-    pthread_mutex_init(m, &a);
-    memcpy(object, "XVMX", 4);
-    ((uint32_t*)object)[1] = 1;
-    __atomic_store_n(state, kReady, __ATOMIC_RELEASE);
+static void init_mutex(char* object) {
+  pthread_mutexattr_t a;
+  pthread_mutexattr_init(&a);
+  pthread_mutexattr_setpshared(&a, PTHREAD_PROCESS_SHARED);
+  pthread_mutexattr_setrobust(&a, PTHREAD_MUTEX_ROBUST);
+  pthread_mutexattr_settype(&a, PTHREAD_MUTEX_RECURSIVE);
+  pthread_mutex_init((pthread_mutex_t*)(object + kMutexOffset), &a);
+  memcpy(object, "XVMX", 4);
+  ((uint32_t*)object)[1] = 2;
+}
+
+/* The attach loop of docs/ipc.md, without its checks of foreign objects and
+ * its time bound: the objects are held and whole in the benchmark. */
+static char* attach(const char* name, const char* suffix, off_t size) {
+  char path[64];
+  snprintf(path, sizeof path, "/%s%s", name, suffix);
+  int fd = shm_open(path, O_RDWR | O_NOFOLLOW | O_CLOEXEC, 0);
+  if (fd < 0) {
+    mode_t old = umask(0);
+    fd = shm_open(path, O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600);
+    umask(old);
   }
-  return m;
+  struct stat st;
+  if (fd < 0 || fstat(fd, &st) != 0 || st.st_uid != geteuid()) return NULL;
+  char* p = NULL;
+  for (;;) {
+    if (whole_file_lock(fd, F_WRLCK)) {
+      if (ftruncate(fd, 0) != 0 || ftruncate(fd, size) != 0 ||
+          posix_fallocate(fd, 0, size) != 0)
+        break;
+      p = mmap(NULL, (size_t)size, PROT_READ | PROT_WRITE, MAP_SHARED, fd, 0);
+      if (p != MAP_FAILED && size == kMutexSize) init_mutex(p);
+      whole_file_lock(fd, F_RDLCK);
+      break;
+    }
+    if (whole_file_lock(fd, F_RDLCK)) {
+      p = mmap(NULL, (size_t)size, PROT_READ | PROT_WRITE, MAP_SHARED, fd, 0);
+      break;
+    }
+    usleep(1000);
+  }
+  close(fd); /* the mapping keeps the hold */
+  return p == MAP_FAILED ? NULL : p;
 }
 
 static int lock(pthread_mutex_t* m) {
@@ -78,8 +87,8 @@ int main(int argc, char** argv) {
   pthread_mutex_t* mutex[7];
   for (int i = 0; i < 7; ++i) {
     segment[i] = attach(kNames[i], "", kSize);
-    void* object = attach(kNames[i], "MUTEX", kMutexSize);
-    mutex[i] = object ? ready_mutex(object) : NULL;
+    char* object = attach(kNames[i], "MUTEX", kMutexSize);
+    mutex[i] = object ? (pthread_mutex_t*)(object + kMutexOffset) : NULL;
   }
 
   char line[300];

@@ -11,8 +11,10 @@ cc -O2 -o build/floor bench/floor.c
 
 work=$(mktemp -d)
 holder=
+peer=
 cleanup() {
   [ -n "$holder" ] && kill "$holder" 2>/dev/null
+  [ -n "$peer" ] && kill "$peer" 2>/dev/null && wait "$peer" 2>/dev/null
   "$bin/xverctl" remove
   rm -rf "$work"
 }
@@ -24,9 +26,12 @@ bash scripts/make_drive_c.sh "$XVER_DRIVE_C"
 ln -s "$XVER_DRIVE_C/Program Files/KESTRAVIA/Administration/Xver/XverSetUp.Txt" "$work/setup.txt"
 path='C:\Data\obs_001.txt'
 
+# The peer holds the seven segments, reporting READY and taking each path,
+# as the transceiver-control process would.
 "$bin/xverctl" remove
-"$bin/xverctl" status READY
-"$bin/xversend" "$path" >/dev/null || true  # creates the rest of the names
+"$bin/xverctl" serve --status READY >/dev/null &
+peer=$!
+until "$bin/xverctl" show 2>/dev/null | grep -q '^MM_XMITERSTATUS *"READY"'; do sleep 0.01; done
 
 echo "== hand-off: xversend against the C floor"
 hyperfine -N -i --warmup 50 --runs 1000 --export-json "$work/handoff.json" \

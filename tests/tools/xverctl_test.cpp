@@ -81,13 +81,19 @@ TEST_F(XverctlTest, HeldStatusMutexMakesXversendRefuseAfterThreeSeconds) {
   EXPECT_EQ(holder.Wait(), 0);
 }
 
-TEST_F(XverctlTest, ShowEscapesWhatIsNotPrintable) {
+TEST_F(XverctlTest, ShowEscapesTextsAndSaysWhatBlocksAMutex) {
   WriteBytes("MM_XMITERSTATUS", std::string("RE\x01\xff\\", 5) + '\0');
+  ChildProcess peer;
+  ASSERT_TRUE(peer.Start({testsupport::TestPeerPath(), "abandon", "MM_XMITPATH"}));
+  ASSERT_EQ(peer.ReadLine(), "locked");
+  peer.Wait();
   const ProcessResult result = RunProcess({XverctlPath(), "show"});
-  EXPECT_EQ(result.nExitCode, 0);
-  EXPECT_NE(result.strStdout.find("MM_XMITERSTATUS      \"RE\\x01\\xFF\\\"\n"),
-            std::string::npos)
-      << result.strStdout;
+  EXPECT_EQ(result.nExitCode, 1);
+  for (const char* pszLine :
+       {"MM_XMITERSTATUS      \"RE\\x01\\xFF\\\"\n",
+        "MM_XMITPATH          abandoned: a process died holding its mutex"}) {
+    EXPECT_NE(result.strStdout.find(pszLine), std::string::npos) << result.strStdout;
+  }
 }
 
 TEST_F(XverctlTest, WritesTextsWithItsOwnCommands) {
