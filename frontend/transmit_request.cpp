@@ -1,6 +1,8 @@
 // The transmit request: ask the transceiver-control process for its status
 // through "MM_XMITERSTATUS" and hand the path over in "MM_XMITPATH".
+#include <chrono>
 #include <cstdio>
+#include <thread>
 
 #include "sharedmem/segment_access.h"
 #include "sharedmem/xver_interface.h"
@@ -57,7 +59,36 @@ std::string CXverInterface::ReadXmitPath() {
 std::int32_t CXverInterface::WriteXmitPath(const std::string& strPath) {
   // Bytes after the new NUL keep their old contents.
   if (strPath.size() > kMaxPathLength) return 0;
-  if (segments::WriteText(m_mapXmitPath, strPath)) return 1;
-  ReportProblem(m_mapXmitPath);
-  return 0;
+  // A bare word or the empty text is written at once: the operator's way to
+  // clear the slot.
+  if (!segments::IsPath(strPath)) {
+    if (segments::WriteText(m_mapXmitPath, strPath)) return 1;
+    ReportProblem(m_mapXmitPath);
+    return 0;
+  }
+  // The slot holds one path until the transceiver-control process takes it;
+  // overwriting it would lose that path though its sender was told it was
+  // handed over.
+  using Clock = std::chrono::steady_clock;
+  const auto deadline = Clock::now() + std::chrono::milliseconds(kSlotWaitMs);
+  std::string strWaiting;
+  for (;;) {
+    switch (segments::WriteTextIfFree(m_mapXmitPath, strPath, strWaiting)) {
+      case segments::SlotResult::Written:
+        return 1;
+      case segments::SlotResult::Failed:
+        ReportProblem(m_mapXmitPath);
+        return 0;
+      case segments::SlotResult::Waiting:
+        break;
+    }
+    if (Clock::now() >= deadline) {
+      std::fprintf(stderr,
+                   "xversend: MM_XMITPATH: the path waiting there was not "
+                   "taken within %u ms: \"%s\"\n",
+                   kSlotWaitMs, segments::Escape(strWaiting).c_str());
+      return 0;
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  }
 }

@@ -1,5 +1,6 @@
 #include "sharedmem/segment_access.h"
 
+#include <cstdio>
 #include <cstring>
 
 #include "platform/platform.h"
@@ -57,6 +58,36 @@ bool WriteBytes(CMemMapFile& map, const void* pBytes, std::size_t nCount) {
   const bool bWritten = pView && platform::CopyView(pView, pBytes, nCount);
   map.Unlock();
   return bWritten;
+}
+
+SlotResult WriteTextIfFree(CMemMapFile& map, const std::string& strText,
+                           std::string& strWaiting) {
+  void* pView = strText.size() < Bytes(map) ? map.Lock() : nullptr;
+  SlotResult result = SlotResult::Failed;
+  if (pView && CopyText(map, pView, strWaiting)) {
+    if (IsPath(strWaiting)) {
+      result = SlotResult::Waiting;
+    } else if (platform::CopyView(pView, strText.c_str(), strText.size() + 1)) {
+      result = SlotResult::Written;
+    }
+  }
+  map.Unlock();
+  return result;
+}
+
+std::string Escape(const std::string& strText) {
+  std::string strOut;
+  for (const char c : strText) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (byte >= 0x20 && byte < 0x7F) {
+      strOut += c;
+    } else {
+      char szHex[5];
+      std::snprintf(szHex, sizeof szHex, "\\x%02X", byte);
+      strOut += szHex;
+    }
+  }
+  return strOut;
 }
 
 }  // namespace segments

@@ -56,4 +56,15 @@ inline bool WriteText(CMemMapFile& map, const std::string& strText) {
   return WriteBytes(map, strText.c_str(), strText.size() + 1);
 }
 
+enum class SlotResult { Written, Waiting, Failed };
+
+// The path slot: writes the text with its NUL, as WriteText does, unless the
+// segment holds a path that its reader has not taken yet (IsPath); Waiting
+// then, with that path in strWaiting, and nothing written. One access.
+SlotResult WriteTextIfFree(CMemMapFile& map, const std::string& strText,
+                           std::string& strWaiting);
+
+// The text with non-printable bytes written as \xHH, for messages.
+std::string Escape(const std::string& strText);
+
 }  // namespace segments

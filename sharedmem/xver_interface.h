@@ -40,8 +40,10 @@ class CXverInterface {
   std::string ReadXmitterStatus();
   // Text of "MM_XMITPATH", or "Could not read MemMap".
   std::string ReadXmitPath();
-  // 1 when the path was written to "MM_XMITPATH"; 0 when it was too long for
-  // the segment or the segment could not be locked, and nothing was written.
+  // 1 when the path was written to "MM_XMITPATH"; 0 when nothing was written:
+  // it was too long for the segment, the segment could not be locked, or a
+  // path (not a bare word) found another path still waiting there for
+  // kSlotWaitMs.
   std::int32_t WriteXmitPath(const std::string& strPath);
 
   // Setup-file check. ReadSetupFile: 1 when the file was read through and
@@ -60,6 +62,9 @@ class CXverInterface {
   static constexpr std::int32_t kStatusStarting = 2;
   static constexpr std::int32_t kStatusOther = 3;
   static constexpr std::int32_t kStatusFailed = 6;
+
+  // How long a path waits for the one before it to be taken.
+  static constexpr unsigned kSlotWaitMs = 3000;
 
   // Longest request that fits the path buffer with its NUL.
   static constexpr std::size_t kMaxPathLength = 199;

@@ -44,6 +44,17 @@ TEST_F(XverctlTest, ServerTakesExactlyThePathHandedOverAndClearsIt) {
   EXPECT_EQ(ReadText("MM_XMITERSTATUS"), "STOPPED");
 }
 
+// A script handing over a batch one file after another: each waits in the
+// slot until the server has taken the one before, so all arrive, in order.
+TEST_F(XverctlTest, ServerTakesABatchSentOneAfterAnotherInOrder) {
+  StartServer({}, "READY");
+  for (int i = 0; i < 40; ++i) {
+    const std::string strPath = "C:\\Data\\batch_" + std::to_string(i) + ".txt";
+    ASSERT_EQ(RunProcess({XversendPath(), strPath}).nExitCode, 1) << strPath;
+    EXPECT_EQ(m_server.ReadLine(), strPath + "\tno such file");
+  }
+}
+
 TEST_F(XverctlTest, ServerSaysWhenTheFileDoesNotExist) {
   StartServer({"--once"}, "READY");
   EXPECT_EQ(RunProcess({XversendPath(), "C:\\nowhere\\x.txt"}).nExitCode, 1);

@@ -68,21 +68,6 @@ int Usage(const std::string& strMessage) {
   return 2;
 }
 
-std::string Escape(const std::string& strText) {
-  std::string strOut;
-  for (const char c : strText) {
-    const auto byte = static_cast<unsigned char>(c);
-    if (byte >= 0x20 && byte < 0x7F) {
-      strOut += c;
-    } else {
-      char szHex[5];
-      std::snprintf(szHex, sizeof szHex, "\\x%02X", byte);
-      strOut += szHex;
-    }
-  }
-  return strOut;
-}
-
 int Show(const Args& args) {
   if (!args.empty()) return Usage("usage: xverctl show");
   int nStatus = 0;
@@ -95,7 +80,7 @@ int Show(const Args& args) {
                   map.GetProblem().empty() ? "absent: no process holds it"
                                            : map.GetProblem().c_str());
     } else if (segments::ReadText(map, strText)) {
-      std::printf("%-20s \"%s\"\n", pszName, Escape(strText).c_str());
+      std::printf("%-20s \"%s\"\n", pszName, segments::Escape(strText).c_str());
     } else {
       std::printf("%-20s %s\n", pszName, LockOutcome(map).c_str());
       nStatus = 1;

@@ -14,7 +14,8 @@ namespace xverctl {
 
 namespace {
 
-constexpr auto kPollInterval = std::chrono::milliseconds(20);
+// Often enough that a sender waiting for the path slot waits little.
+constexpr auto kPollInterval = std::chrono::milliseconds(5);
 
 volatile std::sig_atomic_t g_bStop = 0;
 
@@ -93,13 +94,10 @@ int Serve(const Args& args) {
   if (!bFixedStatus) server.Report("READY");
   std::string strPath;
   while (server.NextPath(strPath)) {
-    // Not ready while the path is being dealt with.
-    if (!bFixedStatus) server.Report("SENDING");
-    std::printf("%s\t%s\n", Escape(strPath).c_str(),
+    std::printf("%s\t%s\n", segments::Escape(strPath).c_str(),
                 FileExists(strPath) ? "file exists" : "no such file");
     std::fflush(stdout);
     if (bOnce) break;
-    if (!bFixedStatus) server.Report("READY");
   }
   server.Report("STOPPED");
   return 0;

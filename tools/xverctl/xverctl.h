@@ -19,9 +19,6 @@ int WritePath(const Args& args);
 int Hold(const Args& args);
 int Remove(const Args& args);
 
-// The text with backslashes and non-printable bytes escaped (\\, \xHH).
-std::string Escape(const std::string& strText);
-
 // Report a failure, or wrong use, on standard error; return the exit status
 // for it (1, or 2 for wrong use).
 int Fail(const std::string& strMessage);
