@@ -34,7 +34,10 @@ peer=$!
 until "$bin/xverctl" show 2>/dev/null | grep -q '^MM_XMITERSTATUS *"READY"'; do sleep 0.01; done
 
 echo "== hand-off: xversend against the C floor"
+# Each run finds the path slot free, as a lone request does: the previous
+# run's path is taken before it (the floor does not look at the slot).
 hyperfine -N -i --warmup 50 --runs 1000 --export-json "$work/handoff.json" \
+  --prepare "$bin/xverctl path taken" \
   -n xversend "$bin/xversend $path" \
   -n floor "build/floor $work/setup.txt $path"
 python3 - "$work/handoff.json" <<'PY'
@@ -47,6 +50,7 @@ PY
 echo "== peak resident memory of one hand-off"
 peak=0
 for _ in $(seq 20); do
+  "$bin/xverctl" path taken
   kib=$(/usr/bin/time -f %M "$bin/xversend" "$path" 2>&1 >/dev/null | tail -n1) || true
   ((kib > peak)) && peak=$kib
 done
