@@ -1,31 +1,4 @@
 # Cross build for 64-bit Windows with MinGW-w64 (Debian: g++-mingw-w64-x86-64).
-# The programs are linked statically, so they need no DLL beside them; tests
-# run under Wine through cmake/wine-run.sh.
-set(CMAKE_SYSTEM_NAME Windows)
 set(CMAKE_SYSTEM_PROCESSOR x86_64)
-
 set(XVER_MINGW_TRIPLET x86_64-w64-mingw32)
-# The posix thread model: the win32 one of GCC before 13 has no std::thread
-# or std::mutex.
-find_program(CMAKE_CXX_COMPILER NAMES ${XVER_MINGW_TRIPLET}-g++-posix
-                                      ${XVER_MINGW_TRIPLET}-g++ REQUIRED)
-find_program(CMAKE_C_COMPILER NAMES ${XVER_MINGW_TRIPLET}-gcc-posix
-                                    ${XVER_MINGW_TRIPLET}-gcc)
-find_program(CMAKE_RC_COMPILER NAMES ${XVER_MINGW_TRIPLET}-windres)
-
-# Search the target's own root for libraries, headers and packages, never the
-# host's: a Linux GoogleTest must not be taken for a Windows one. Programs are
-# host programs.
-set(CMAKE_FIND_ROOT_PATH /usr/${XVER_MINGW_TRIPLET})
-set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
-set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
-
-# No DLL beside the programs: the C and C++ runtimes and winpthread go in.
-set(CMAKE_EXE_LINKER_FLAGS_INIT "-static -static-libgcc -static-libstdc++")
-
-# Run Windows programs (tests, ctest) under Wine, in a prefix of this build.
-# scripts/test_windows.sh starts and stops the Wine server of that prefix.
-set(CMAKE_CROSSCOMPILING_EMULATOR
-    "${CMAKE_CURRENT_LIST_DIR}/wine-run.sh;${CMAKE_BINARY_DIR}/wineprefix")
+include(${CMAKE_CURRENT_LIST_DIR}/mingw-w64-common.cmake)

@@ -6,6 +6,10 @@ cd "$(dirname "$0")/.."
 preset=${1:-default}
 deps=(cmake ninja-build g++)
 [ "$preset" = fuzz ] || deps+=(libgtest-dev googletest)
+case $preset in
+  windows) deps+=(g++-mingw-w64-x86-64) ;;
+  windows-x86) deps+=(g++-mingw-w64-i686) ;;
+esac
 bash scripts/install_deps.sh "${deps[@]}"
 cmake --preset "$preset" >/dev/null
 cmake --build --preset "$preset"

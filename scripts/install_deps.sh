@@ -12,5 +12,7 @@ if [ "$(id -u)" != 0 ] || ! command -v apt-get >/dev/null; then
   echo "missing packages: ${missing[*]} (install them, or run as root on Debian)" >&2
   exit 1
 fi
-apt-get update -qq
-DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+# Other users of the machine may be installing too: wait for their lock.
+apt-get -o DPkg::Lock::Timeout=600 update -qq
+DEBIAN_FRONTEND=noninteractive apt-get -o DPkg::Lock::Timeout=600 install -y -qq \
+  --no-install-recommends "${missing[@]}" >/dev/null

@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # The whole test suite: the native build, the same suite under AddressSanitizer
-# and UndefinedBehaviorSanitizer, a bounded fuzzing run, and the Windows build
-# under Wine where the cross compiler and Wine are present or installable.
+# and UndefinedBehaviorSanitizer, a bounded fuzzing run, the Windows builds
+# under Wine where the cross compilers and Wine are present or installable,
+# and the release packages, checked, with one hand-off by the installed
+# programs.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -14,3 +16,6 @@ ctest --preset asan
 bash scripts/fuzz.sh
 
 bash scripts/test_windows.sh --if-available
+
+bash scripts/package.sh
+bash scripts/test_installed.sh

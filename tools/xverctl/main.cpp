@@ -21,6 +21,7 @@ const char kUsage[] =
     "  path TEXT       write TEXT to MM_XMITPATH\n"
     "  hold NAME MS    hold segment NAME's mutex for MS milliseconds\n"
     "  remove          delete the seven segments and their mutexes (POSIX)\n"
+    "  --version       print the version\n"
     "\n"
     "Every segment access waits at most 3000 ms for the segment's mutex; a\n"
     "mutex held longer or abandoned by a dead holder is reported and gives\n"
@@ -45,6 +46,10 @@ int main(int argc, char* argv[]) {
       std::strcmp(argv[1], "-h") == 0) {
     std::fputs(kUsage, argc < 2 ? stderr : stdout);
     return argc < 2 ? 2 : 0;
+  }
+  if (std::strcmp(argv[1], "--version") == 0) {
+    std::puts("xverctl " XVER_VERSION);
+    return 0;
   }
   for (const Command& command : kCommands) {
     if (std::strcmp(argv[1], command.pszName) == 0) {

@@ -1,0 +1,104 @@
+#!/usr/bin/env bash
+# Builds the release packages into build/packages/ and checks them:
+#   xversend_VERSION_ARCH.deb        lintian reports no error; static programs;
+#                                    no dependency; man pages without warnings
+#   xversend-VERSION-windows-x64.zip the programs import system DLLs only, are
+#   xversend-VERSION-windows-x86.zip PE32+ (x64) or PE32 (x86), and carry the
+#                                    version resource and the manifest
+# Any failed check fails the script. Installs what it needs when run as root
+# on Debian.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+bash scripts/install_deps.sh lintian man-db binutils unzip
+for preset in default windows windows-x86; do
+  bash scripts/build.sh "$preset"
+done
+
+out=build/packages
+rm -rf "$out"
+for preset in default windows windows-x86; do
+  cpack --preset "$preset" >/dev/null
+done
+rm -rf "$out/_CPack_Packages"
+
+version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' build/default/CMakeCache.txt)
+deb=$out/xversend_${version}_$(dpkg --print-architecture).deb
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+failures=0
+fail() {
+  echo "CHECK FAILED: $*" >&2
+  failures=$((failures + 1))
+}
+
+echo "== packages"
+ls -l "$out"
+
+echo "== $deb"
+[ "$(dpkg-deb -f "$deb" Package)" = xversend ] || fail "package name"
+[ "$(dpkg-deb -f "$deb" Version)" = "$version" ] || fail "package version"
+[ "$(dpkg-deb -f "$deb" Section)" = utils ] || fail "section"
+[ -n "$(dpkg-deb -f "$deb" Maintainer)" ] || fail "no maintainer"
+[ -z "$(dpkg-deb -f "$deb" Depends Pre-Depends Recommends)" ] || fail "the package has dependencies"
+# Info tags and overridden ones shown too; an E: line fails.
+lintian_out=$(lintian -I --show-overrides "$deb" 2>&1 | grep -v 'running with root privileges') || true
+echo "lintian:"
+echo "${lintian_out:-no tag}"
+! grep -q '^E:' <<<"$lintian_out" || fail "lintian reports errors"
+
+dpkg-deb -x "$deb" "$work/deb"
+root=$work/deb
+for program in xversend xverctl; do
+  headers=$(readelf -lW "$root/usr/bin/$program")
+  ! grep -qE 'INTERP|DYNAMIC' <<<"$headers" || fail "$program is not fully static"
+done
+zcat "$root/usr/share/doc/xversend/changelog.gz" | head -n1 | grep -qF "xversend ($version)" ||
+  fail "the change log does not begin with version $version"
+[ -d "$root/var/lib/xver/drive_c" ] && [ -z "$(ls -A "$root/var/lib/xver/drive_c")" ] ||
+  fail "no empty default drive folder"
+for page in xversend xverctl; do
+  file=$root/usr/share/man/man1/$page.1.gz
+  [ -f "$file" ] || { fail "no man page $page(1)"; continue; }
+  warnings=$(MANWIDTH=80 man --warnings -l "$file" 2>&1 >/dev/null)
+  [ -z "$warnings" ] || fail "man page $page(1): $warnings"
+done
+
+# Only DLLs that every Windows has: no C++ runtime, libgcc or winpthread DLL.
+system_dlls='^(kernel32|user32|gdi32|advapi32|shell32|ole32|oleaut32|ws2_32|msvcrt)\.dll$'
+for arch in x64 x86; do
+  case $arch in
+    x64) tools=x86_64-w64-mingw32 magic=020b ;;
+    x86) tools=i686-w64-mingw32 magic=010b ;;
+  esac
+  zip=$out/xversend-$version-windows-$arch.zip
+  echo "== $zip"
+  unzip -q "$zip" -d "$work/$arch"
+  folder=$work/$arch/xversend-$version
+  for file in xversend.exe xverctl.exe README.md LICENSE docs/ipc.md docs/robustness.md \
+    examples/XverSetUp.Txt; do
+    [ -f "$folder/$file" ] || fail "$zip: no xversend-$version/$file"
+  done
+  for program in xversend xverctl; do
+    exe=$folder/$program.exe
+    headers=$("$tools-objdump" -p "$exe") || { fail "$program.exe ($arch) is no $arch program"; continue; }
+    dlls=$(sed -n 's/^\tDLL Name: //p' <<<"$headers")
+    echo "$program.exe imports:" $dlls
+    for dll in $dlls; do
+      grep -qiE "$system_dlls" <<<"$dll" || fail "$program.exe ($arch) imports $dll"
+    done
+    grep -qE "^Magic[[:space:]]+$magic" <<<"$headers" ||
+      fail "$program.exe ($arch) is not $( [ $magic = 010b ] && echo PE32 || echo PE32+)"
+    resources=$("$tools-windres" -i "$exe" -O rc) || true
+    for value in "FileVersion\", \"$version.0\"" "ProductVersion\", \"$version.0\"" \
+      "ProductName\", \"xversend\"" "OriginalFilename\", \"$program.exe\"" \
+      'level=""asInvoker""'; do
+      grep -qF "$value" <<<"$resources" || fail "$program.exe ($arch) resource lacks $value"
+    done
+  done
+done
+
+if ((failures > 0)); then
+  echo "$failures package check(s) failed" >&2
+  exit 1
+fi
+echo "all package checks passed"
