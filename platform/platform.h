@@ -139,6 +139,8 @@ class NamedMutex {
 #ifdef _WIN32
   Handle m_hMutex = nullptr;
 #else
+  // The object, held through its descriptor until the first Lock maps it.
+  int m_fd = -1;
   struct MutexObject* m_pObject = nullptr;
   int m_nHeld = 0;
 #endif

@@ -121,13 +121,15 @@ constexpr char kCorrupt[] = "not used: its mutex is corrupt";
 }  // namespace
 
 NamedMutex::NamedMutex(NamedMutex&& other) noexcept
-    : m_pObject(std::exchange(other.m_pObject, nullptr)),
+    : m_fd(std::exchange(other.m_fd, -1)),
+      m_pObject(std::exchange(other.m_pObject, nullptr)),
       m_nHeld(std::exchange(other.m_nHeld, 0)),
       m_strProblem(std::move(other.m_strProblem)) {}
 
 NamedMutex& NamedMutex::operator=(NamedMutex&& other) noexcept {
   if (this != &other) {
     Close();
+    m_fd = std::exchange(other.m_fd, -1);
     m_pObject = std::exchange(other.m_pObject, nullptr);
     m_nHeld = std::exchange(other.m_nHeld, 0);
     m_strProblem = std::move(other.m_strProblem);
@@ -138,29 +140,28 @@ NamedMutex& NamedMutex::operator=(NamedMutex&& other) noexcept {
 bool NamedMutex::Create(const std::string& strName,
                         const SecurityAttributes* pSecurity) {
   Close();
-  const int fd = attachObject(strName, kMutexObjectType, objectMode(pSecurity),
-                              true, m_strProblem);
-  if (fd < 0) return false;
-  void* pView =
-      mmap(nullptr, kObjectSize, PROT_READ | PROT_WRITE, MAP_SHARED, fd, 0);
-  if (pView == MAP_FAILED) m_strProblem = errorText(errno);
-  // On Linux the mapping keeps the open file description, and with it the
-  // hold, until it is unmapped: the descriptor is not needed any more.
-  close(fd);
-  if (pView == MAP_FAILED) return false;
-  auto* pObject = static_cast<MutexObject*>(pView);
-  if (!isSound(pObject->mutex)) {
-    m_strProblem = kCorrupt;
-    munmap(pView, kObjectSize);
-    return false;
-  }
-  m_pObject = pObject;
-  return true;
+  // Held from here on. Mapped only when first locked: most mutexes a run
+  // attaches it never locks, and each mapping costs its own unmapping.
+  m_fd = attachObject(strName, kMutexObjectType, objectMode(pSecurity), true,
+                      m_strProblem);
+  return m_fd >= 0;
 }
 
 WaitResult NamedMutex::Lock(std::uint32_t nTimeoutMs) {
+  if (!m_pObject && m_fd >= 0) {
+    void* pView =
+        mmap(nullptr, kObjectSize, PROT_READ | PROT_WRITE, MAP_SHARED, m_fd, 0);
+    if (pView == MAP_FAILED) {
+      m_strProblem = errorText(errno);
+      return WaitResult::Failed;
+    }
+    // On Linux the mapping keeps the open file description, and with it the
+    // hold, until it is unmapped: the descriptor is not needed any more.
+    close(std::exchange(m_fd, -1));
+    m_pObject = static_cast<MutexObject*>(pView);
+  }
   if (!m_pObject) return WaitResult::Failed;
-  // Checked on every lock: another holder may have written it since.
+  // Checked before every lock: another holder may write it at any time.
   if (!isSound(m_pObject->mutex)) {
     m_strProblem = kCorrupt;
     return WaitResult::Failed;
@@ -191,9 +192,12 @@ void NamedMutex::Unlock() noexcept {
   if (m_nHeld > 0 && pthread_mutex_unlock(&m_pObject->mutex) == 0) --m_nHeld;
 }
 
-bool NamedMutex::IsOpen() const noexcept { return m_pObject != nullptr; }
+bool NamedMutex::IsOpen() const noexcept {
+  return m_fd >= 0 || m_pObject != nullptr;
+}
 
 void NamedMutex::Close() noexcept {
+  if (m_fd >= 0) close(std::exchange(m_fd, -1));
   if (!m_pObject) return;
   // Never unmap a mutex still held through this mapping.
   while (m_nHeld > 0) {

@@ -60,9 +60,9 @@ void SharedMapping::Close() noexcept {
   if (IsOpen()) close(std::exchange(m_hMapping, kNoHandle));
 }
 
-void FlushView(void* pView, std::uint32_t nSize) noexcept {
-  if (pView) msync(pView, nSize, MS_SYNC);
-}
+// Shared memory has no backing store to write to: every process that maps
+// the object sees each byte as soon as it is written.
+void FlushView(void* /*pView*/, std::uint32_t /*nSize*/) noexcept {}
 
 void UnmapView(void* pView, std::uint32_t nSize) noexcept {
   if (pView) munmap(pView, nSize);

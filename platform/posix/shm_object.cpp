@@ -43,25 +43,22 @@ int aboveStandardStreams(int fd) {
   return nMoved;
 }
 
-// Refuses what is not a regular file of this user. Returns the problem,
-// empty when the object may be used; bTooWide when its mode allows more than
-// nMode.
-std::string checkOwnership(int fd, mode_t nMode, bool& bTooWide) {
-  struct stat info {};
-  if (fstat(fd, &info) != 0) return errorText(errno);
+// Why an object found in place of a name may not be used: it is not this
+// user's regular file. Empty when it may be used.
+std::string ownershipProblem(const struct stat& info) {
+  static const uid_t nUser = geteuid();
   if (!S_ISREG(info.st_mode)) return "not used: not a regular file";
   // Another account's object is its business: never touch it.
-  if (info.st_uid != geteuid()) {
+  if (info.st_uid != nUser) {
     return "not used: it belongs to user " + std::to_string(info.st_uid);
   }
-  bTooWide = (info.st_mode & 07777 & ~nMode) != 0;
   return std::string();
 }
 
-// Opens the object read-write, creating it when bCreate and absent. -1 with
-// strProblem empty when it is absent.
+// Opens the object read-write, creating it when bCreate and absent (then
+// bCreated). -1 with strProblem empty when it is absent.
 int openObject(const std::string& strPath, mode_t nMode, bool bCreate,
-               bool& bTooWide, std::string& strProblem) {
+               bool& bCreated, std::string& strProblem) {
   // O_NOFOLLOW: a symbolic link planted in place of a name is not followed;
   // O_NONBLOCK, O_NOCTTY: nor is anything but a regular file waited on.
   constexpr int kFlags =
@@ -72,10 +69,7 @@ int openObject(const std::string& strPath, mode_t nMode, bool bCreate,
     if (fd >= 0) {
       fd = aboveStandardStreams(fd);
       if (fd < 0) break;
-      strProblem = checkOwnership(fd, nMode, bTooWide);
-      if (strProblem.empty()) return fd;
-      close(fd);
-      return -1;
+      return fd;
     }
     if (errno != ENOENT) break;
     if (!bCreate) return -1;
@@ -86,6 +80,7 @@ int openObject(const std::string& strPath, mode_t nMode, bool bCreate,
     const int nError = errno;
     umask(nOldMask);
     if (fd >= 0) {
+      bCreated = true;
       fd = aboveStandardStreams(fd);
       if (fd >= 0) return fd;
       shm_unlink(strPath.c_str());
@@ -109,11 +104,9 @@ int makeNew(int fd, const ObjectType& type) {
 }
 
 // Why an object that others hold is not whole, or null when it is.
-const char* whatIsWrong(int fd, const ObjectType& type) {
-  struct stat info {};
-  if (fstat(fd, &info) != 0 || info.st_size < type.nSize) {
-    return "not used: shorter than its size";
-  }
+const char* whatIsWrong(int fd, const struct stat& info,
+                        const ObjectType& type) {
+  if (info.st_size < type.nSize) return "not used: shorter than its size";
   return type.pWhatIsWrong ? type.pWhatIsWrong(fd) : nullptr;
 }
 
@@ -124,40 +117,56 @@ std::string errorText(int nError) { return std::strerror(nError); }
 int attachObject(const std::string& strName, const ObjectType& type,
                  mode_t nMode, bool bCreate, std::string& strProblem) {
   strProblem.clear();
-  bool bTooWide = false;
+  bool bCreated = false;
   const int fd =
-      openObject(shmName(strName), nMode, bCreate, bTooWide, strProblem);
+      openObject(shmName(strName), nMode, bCreate, bCreated, strProblem);
   if (fd < 0) return -1;
 
   const timespec deadline = deadlineAfter(kAttachWaitMs);
   const char* pszWrong = nullptr;
   for (;;) {
-    bool bHeld = false;
-    if (setWholeFileLock(fd, F_WRLCK)) {
-      // Nobody else holds it: as on Windows, it no longer exists.
-      if (!bCreate) break;
-      const int nError = makeNew(fd, type);
-      // The kernel turns the write lock into the read lock in one step.
-      if (nError != 0 || !setWholeFileLock(fd, F_RDLCK)) {
-        strProblem = errorText(nError != 0 ? nError : errno);
-        break;
-      }
-      bHeld = true;
-    } else if (!isConflict(errno)) {
-      strProblem = errorText(errno);
-      break;
-    } else if (setWholeFileLock(fd, F_RDLCK)) {
-      pszWrong = whatIsWrong(fd, type);
-      bHeld = pszWrong == nullptr;
-      // Left half made by a process that died making it new, or foreign: let
-      // go, so that whoever is last to hold it can make it new.
-      if (!bHeld) setWholeFileLock(fd, F_UNLCK);
-    } else if (!isConflict(errno)) {
+    // Granted only while no other process holds the object.
+    const bool bAlone = setWholeFileLock(fd, F_WRLCK);
+    if (!bAlone && !isConflict(errno)) {
       strProblem = errorText(errno);
       break;
     }
-    if (bHeld) {
-      if (!bTooWide || fchmod(fd, nMode) == 0) return fd;
+    if (bAlone || setWholeFileLock(fd, F_RDLCK)) {
+      struct stat info {};
+      if (fstat(fd, &info) != 0) {
+        strProblem = errorText(errno);
+        break;
+      }
+      if (!bCreated) strProblem = ownershipProblem(info);
+      if (!strProblem.empty()) break;
+      bool bHeld = false;
+      if (bAlone) {
+        // Nobody else holds it: as on Windows, it no longer exists.
+        if (!bCreate) break;
+        const int nError = makeNew(fd, type);
+        // The kernel turns the write lock into the read lock in one step.
+        if (nError != 0 || !setWholeFileLock(fd, F_RDLCK)) {
+          strProblem = errorText(nError != 0 ? nError : errno);
+          break;
+        }
+        bHeld = true;
+      } else {
+        pszWrong = whatIsWrong(fd, info, type);
+        bHeld = pszWrong == nullptr;
+        // Left half made by a process that died making it new, or foreign:
+        // let go, so that whoever is last to hold it can make it new.
+        if (!bHeld) setWholeFileLock(fd, F_UNLCK);
+      }
+      // One of ours with a wider mode than asked is narrowed to it.
+      if (bHeld &&
+          ((info.st_mode & 07777 & ~nMode) == 0 || fchmod(fd, nMode) == 0)) {
+        return fd;
+      }
+      if (bHeld) {
+        strProblem = errorText(errno);
+        break;
+      }
+    } else if (!isConflict(errno)) {
       strProblem = errorText(errno);
       break;
     }
