@@ -10,9 +10,6 @@
 
 namespace xverctl {
 
-namespace {
-
-// What a failed Lock of the segment found, in words.
 std::string LockOutcome(const CMemMapFile& map) {
   switch (map.GetLastWait()) {
     case platform::WaitResult::Abandoned:
@@ -23,6 +20,8 @@ std::string LockOutcome(const CMemMapFile& map) {
       return map.GetProblem().empty() ? "not usable" : map.GetProblem();
   }
 }
+
+namespace {
 
 int LockFailure(const CMemMapFile& map, const std::string& strName) {
   return Fail(strName + ": " + LockOutcome(map));

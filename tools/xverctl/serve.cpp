@@ -39,21 +39,24 @@ class Server {
   void Report(const std::string& strStatus) {
     if (!segments::WriteText(Status(), strStatus)) {
       Fail("could not write status " + strStatus +
-           ": MM_XMITERSTATUS is locked");
+           ": MM_XMITERSTATUS: " + LockOutcome(Status()));
     }
   }
 
-  // Waits for the next path; false when told to stop first.
+  // Waits for the next path; false when told to stop first. A lock failure
+  // is reported once, until the next success or a different failure.
   bool NextPath(std::string& strPath) {
-    bool bWarned = false;
+    std::string strReported;
     while (!g_bStop) {
       // Read and cleared under one lock: no sender writes in between.
       if (!segments::TakeText(Path(), strPath)) {
-        if (!bWarned)
-          Fail("MM_XMITPATH is locked (held, or abandoned by a dead process)");
-        bWarned = true;
+        const std::string strFailure = LockOutcome(Path());
+        if (strFailure != strReported) Fail("MM_XMITPATH: " + strFailure);
+        strReported = strFailure;
       } else if (!strPath.empty()) {
         return true;
+      } else {
+        strReported.clear();
       }
       std::this_thread::sleep_for(kPollInterval);
     }

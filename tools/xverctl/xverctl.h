@@ -24,6 +24,9 @@ int Remove(const Args& args);
 int Fail(const std::string& strMessage);
 int Usage(const std::string& strMessage);
 
+// What a failed Lock of the segment found, in words.
+std::string LockOutcome(const CMemMapFile& map);
+
 // Attaches the named segment, or creates it; a failure is reported.
 bool AttachOrSay(CMemMapFile& map, const std::string& strName);
 
