@@ -16,7 +16,8 @@ std::int32_t CXverInterface::OpenPcResetMap() {
 }
 
 std::int32_t CXverInterface::OpenTimePosValidMap() {
-  return OpenSegment(m_mapTimePosValid, m_bTimePosValidOpen, segments::kTimePosValid);
+  return OpenSegment(m_mapTimePosValid, m_bTimePosValidOpen,
+                     segments::kTimePosValid);
 }
 
 std::int32_t CXverInterface::OpenXbtTimePosMap() {
@@ -28,15 +29,18 @@ std::int32_t CXverInterface::OpenXmitPathMap() {
 }
 
 std::int32_t CXverInterface::OpenXmitterStatusMap() {
-  return OpenSegment(m_mapXmitterStatus, m_bXmitterStatusOpen, segments::kXmitterStatus);
+  return OpenSegment(m_mapXmitterStatus, m_bXmitterStatusOpen,
+                     segments::kXmitterStatus);
 }
 
 std::int32_t CXverInterface::OpenShipSpeedDirMap() {
-  return OpenSegment(m_mapShipSpeedDir, m_bShipSpeedDirOpen, segments::kShipSpeedDir);
+  return OpenSegment(m_mapShipSpeedDir, m_bShipSpeedDirOpen,
+                     segments::kShipSpeedDir);
 }
 
 std::int32_t CXverInterface::OpenXbtFromXverMap() {
-  return OpenSegment(m_mapXbtFromXver, m_bXbtFromXverOpen, segments::kXbtFromXver);
+  return OpenSegment(m_mapXbtFromXver, m_bXbtFromXverOpen,
+                     segments::kXbtFromXver);
 }
 
 std::int32_t CXverInterface::Init() {

@@ -18,18 +18,18 @@ std::FILE* openRegularFile(const std::string& strPath) {
   // CreateFileA refuses a folder (without FILE_FLAG_BACKUP_SEMANTICS) and
   // opens devices such as CON or COM1 and pipes without reading them; the
   // type check then turns those away before fopen-style reads could block.
-  HANDLE hFile = CreateFileA(
-      strPath.c_str(), GENERIC_READ,
-      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-      OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  HANDLE hFile =
+      CreateFileA(strPath.c_str(), GENERIC_READ,
+                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                  nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (hFile == INVALID_HANDLE_VALUE) return nullptr;
   if (GetFileType(hFile) != FILE_TYPE_DISK) {
     CloseHandle(hFile);
     return nullptr;
   }
   // From here the descriptor owns the handle, and then the stream owns both.
-  const int fd = _open_osfhandle(reinterpret_cast<intptr_t>(hFile),
-                                 _O_RDONLY | _O_BINARY);
+  const int fd =
+      _open_osfhandle(reinterpret_cast<intptr_t>(hFile), _O_RDONLY | _O_BINARY);
   if (fd == -1) {
     CloseHandle(hFile);
     return nullptr;

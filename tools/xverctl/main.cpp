@@ -13,8 +13,8 @@ const char kUsage[] =
     "        stand in for the transceiver-control process: report STARTING,\n"
     "        then READY, and take each path written to MM_XMITPATH, printing\n"
     "        it with whether the file exists. --once: exit after one path.\n"
-    "        --status TEXT: report TEXT throughout. Ctrl+C or SIGTERM stops it,\n"
-    "        leaving STOPPED in MM_XMITERSTATUS.\n"
+    "        --status TEXT: report TEXT throughout. Ctrl+C or SIGTERM\n"
+    "        stops it, leaving STOPPED in MM_XMITERSTATUS.\n"
     "  show            print the text of each segment that a process holds,\n"
     "                  or that no process holds it\n"
     "  status TEXT     write TEXT to MM_XMITERSTATUS\n"
@@ -33,9 +33,9 @@ struct Command {
 };
 
 const Command kCommands[] = {
-    {"serve", xverctl::Serve},         {"show", xverctl::Show},
-    {"status", xverctl::WriteStatus},  {"path", xverctl::WritePath},
-    {"hold", xverctl::Hold},           {"remove", xverctl::Remove},
+    {"serve", xverctl::Serve},        {"show", xverctl::Show},
+    {"status", xverctl::WriteStatus}, {"path", xverctl::WritePath},
+    {"hold", xverctl::Hold},          {"remove", xverctl::Remove},
 };
 
 }  // namespace
@@ -56,6 +56,7 @@ int main(int argc, char* argv[]) {
       return command.pRun(xverctl::Args(argv + 2, argv + argc));
     }
   }
-  std::fprintf(stderr, "xverctl: unknown command '%s' (see xverctl --help)\n", argv[1]);
+  std::fprintf(stderr, "xverctl: unknown command '%s' (see xverctl --help)\n",
+               argv[1]);
   return 2;
 }
