@@ -4,7 +4,7 @@
 #include "sharedmem/xver_interface.h"
 
 int main(int argc, char* argv[]) {
-  segments::KeepStandardStreams();
+  segments::PrepareProcess();
   CXverInterface::m_strSetupFilePath =
       "C:\\Program Files\\KESTRAVIA\\Administration\\Xver\\XverSetUp.Txt";
   CXverInterface::m_strLandStationsFilePath =

@@ -1,30 +1,15 @@
 // The transmit request: ask the transceiver-control process for its status
 // through "MM_XMITERSTATUS" and hand the path over in "MM_XMITPATH".
 #include <chrono>
-#include <cstdio>
 #include <thread>
 
 #include "sharedmem/segment_access.h"
 #include "sharedmem/xver_interface.h"
 
-namespace {
-
-// One line on standard error when a segment the request needs is unusable
-// for a reason of this machine. A mutex held or abandoned by a peer is the
-// peer's state, and says nothing here.
-void ReportProblem(const CMemMapFile& map) {
-  if (!map.GetProblem().empty()) {
-    std::fprintf(stderr, "xversend: %s\n", map.GetProblem().c_str());
-  }
-}
-
-}  // namespace
-
 std::int32_t CXverInterface::SubmitPath(const std::string& strRequest) {
   if (strRequest.size() > kMaxPathLength) {
-    std::fprintf(stderr,
-                 "xversend: path too long: %zu characters, the limit is %zu\n",
-                 strRequest.size(), kMaxPathLength);
+    Say("path too long: " + std::to_string(strRequest.size()) +
+        " characters, the limit is " + std::to_string(kMaxPathLength));
     return 0;
   }
   if (segments::IsPath(strRequest) && GetXmitterStatus() != kStatusReady)
@@ -44,7 +29,7 @@ std::string CXverInterface::ReadXmitterStatus() {
   std::string strStatus;
   if (!m_bXmitterStatusOpen ||
       !segments::ReadText(m_mapXmitterStatus, strStatus)) {
-    ReportProblem(m_mapXmitterStatus);
+    Say(m_mapXmitterStatus.GetProblem());
   }
   return strStatus;
 }
@@ -63,7 +48,7 @@ std::int32_t CXverInterface::WriteXmitPath(const std::string& strPath) {
   // clear the slot.
   if (!segments::IsPath(strPath)) {
     if (segments::WriteText(m_mapXmitPath, strPath)) return 1;
-    ReportProblem(m_mapXmitPath);
+    Say(m_mapXmitPath.GetProblem());
     return 0;
   }
   // The slot holds one path until the transceiver-control process takes it;
@@ -77,16 +62,15 @@ std::int32_t CXverInterface::WriteXmitPath(const std::string& strPath) {
       case segments::SlotResult::Written:
         return 1;
       case segments::SlotResult::Failed:
-        ReportProblem(m_mapXmitPath);
+        Say(m_mapXmitPath.GetProblem());
         return 0;
       case segments::SlotResult::Waiting:
         break;
     }
     if (Clock::now() >= deadline) {
-      std::fprintf(stderr,
-                   "xversend: MM_XMITPATH: the path waiting there was not "
-                   "taken within %u ms: \"%s\"\n",
-                   kSlotWaitMs, segments::Escape(strWaiting).c_str());
+      Say("MM_XMITPATH: the path waiting there was not taken within " +
+          std::to_string(kSlotWaitMs) + " ms: \"" +
+          segments::Escape(strWaiting) + '"');
       return 0;
     }
     std::this_thread::sleep_for(std::chrono::milliseconds(5));

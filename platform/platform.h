@@ -3,6 +3,7 @@
 // includes a system header of its own.
 #pragma once
 
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
@@ -28,10 +29,33 @@ using Handle = int;
 // Characters whose presence marks a request as a file path.
 extern const char kPathMarkers[];
 
-// Opens the null device on each of the standard descriptors 0, 1 and 2 that
-// is closed, so that no named object can take one of them and receive the
-// program's messages. Call first thing in main. Nothing to do on Windows.
-void openStandardStreams() noexcept;
+// Readies a program's process, first thing in main: opens the null device on
+// each of the standard descriptors 0, 1 and 2 that is closed, so that no
+// named object can take one of them and receive the program's messages; and
+// ignores SIGPIPE and SIGXFSZ, so that a write to a reader that has gone or
+// past the file-size limit fails (EPIPE, EFBIG) instead of ending the run.
+// Nothing to do on Windows.
+void prepareProcess() noexcept;
+
+// Writes one line (a line end is added) to standard error in one write, or
+// drops it when the stream cannot take it at once (a full pipe nobody reads,
+// a reader that has gone): no message may block or end a run.
+void writeErrorLine(const std::string& strLine) noexcept;
+
+// The moment a bounded wait ends, on the monotonic clock.
+using Deadline = std::chrono::steady_clock::time_point;
+
+inline Deadline deadlineAfter(std::uint32_t nMs) {
+  return std::chrono::steady_clock::now() + std::chrono::milliseconds(nMs);
+}
+
+inline bool isPast(Deadline deadline) {
+  return std::chrono::steady_clock::now() >= deadline;
+}
+
+// How long attaching waits, in all, for other processes that are making
+// objects new (POSIX; Windows never waits to attach).
+inline constexpr std::uint32_t kAttachWaitMs = 3000;
 
 // Named objects live as long as some process holds them, as Windows kernel
 // objects do: a process that attaches one holds it until it lets go or ends,
@@ -43,6 +67,10 @@ void openStandardStreams() noexcept;
 // existing object unusable ("not used: it belongs to user 65534"). It stays
 // empty when the name was only absent, or when a Lock found the mutex held
 // or abandoned, which is a peer's state and no fault.
+//
+// Create and Open wait, until the deadline at most, for another process that
+// is making the object new; an attach that need not wait succeeds after the
+// deadline too.
 
 // A named block of shared memory, backed by the paging file (Windows) or a
 // shared-memory object (POSIX). Owns one system handle; not copyable.
@@ -59,21 +87,25 @@ class SharedMapping {
   // one of that name. pSecurity null: the system's default for new objects.
   // Returns false on failure and stays closed.
   bool Create(const std::string& strName, std::uint32_t nSize, bool bReadOnly,
-              const SecurityAttributes* pSecurity);
+              const SecurityAttributes* pSecurity, Deadline deadline);
   // Attaches to a block that another process holds; false when there is
   // none, which is no problem, or on failure.
-  bool Open(const std::string& strName, std::uint32_t nSize, bool bReadOnly);
+  bool Open(const std::string& strName, std::uint32_t nSize, bool bReadOnly,
+            Deadline deadline);
   // Maps nSize bytes from offset 0 into this process; null on failure.
   // Release the view with UnmapView before closing the mapping.
   void* MapView(std::uint32_t nSize, bool bReadOnly);
 
   bool IsOpen() const noexcept;
+  // Whether the last Create made the block new: no other process held it.
+  bool WasMadeNew() const noexcept { return m_bMadeNew; }
   // Lets go of the block. The problem recorded last stays readable.
   void Close() noexcept;
   const std::string& GetProblem() const noexcept { return m_strProblem; }
 
  private:
   Handle m_hMapping = kNoHandle;
+  bool m_bMadeNew = false;
   std::string m_strProblem;
 #ifdef _WIN32
   static constexpr Handle kNoHandle = nullptr;
@@ -92,8 +124,12 @@ inline constexpr bool kNamesLeaveFiles = true;
 
 // Removes what a segment or mutex name left behind. Tidying only: a process
 // that still holds the object keeps it, and newcomers then make another one.
-// Does nothing where names leave nothing behind.
-void removeName(const std::string& strName) noexcept;
+// Does nothing where names leave nothing behind. Returns why it could not be
+// removed; empty when it is gone or was never there.
+std::string removeName(const std::string& strName);
+// Removes the folder of this account's names (POSIX) once it holds nothing
+// else. Returns why not; empty when it is gone, or holds other files still.
+std::string removeNameFolder();
 
 // Writes a view back to its backing store; unmaps it. Both accept null.
 void FlushView(void* pView, std::uint32_t nSize) noexcept;
@@ -124,7 +160,8 @@ class NamedMutex {
 
   // Creates the named mutex, not owned, or attaches to the existing one.
   // Returns false on failure and stays closed.
-  bool Create(const std::string& strName, const SecurityAttributes* pSecurity);
+  bool Create(const std::string& strName, const SecurityAttributes* pSecurity,
+              Deadline deadline = deadlineAfter(kAttachWaitMs));
   // Waits at most nTimeoutMs milliseconds for the mutex.
   WaitResult Lock(std::uint32_t nTimeoutMs);
   // Releases one hold; no effect when this thread does not hold the mutex.

@@ -14,9 +14,10 @@ std::string CMemMapFile::MakeMapName(const std::string& strName) {
   return strMapName;
 }
 
-std::int32_t CMemMapFile::Create(
-    const std::string& strName, std::uint32_t nSize, std::int32_t bReadOnly,
-    const platform::SecurityAttributes* pSecurity) {
+std::int32_t CMemMapFile::Create(const std::string& strName,
+                                 std::uint32_t nSize, std::int32_t bReadOnly,
+                                 const platform::SecurityAttributes* pSecurity,
+                                 platform::Deadline deadline) {
   // Handles still held from an earlier attempt would leak when replaced.
   Close();
   m_strProblem.clear();
@@ -24,24 +25,27 @@ std::int32_t CMemMapFile::Create(
   m_bReadOnly = bReadOnly;
   m_strName = MakeMapName(strName);
   // An existing mapping of the name is handed back: that is attaching.
-  return AttachView(
-      m_hMapping.Create(m_strName, m_nSize, m_bReadOnly != 0, pSecurity),
-      pSecurity);
+  return AttachView(m_hMapping.Create(m_strName, m_nSize, m_bReadOnly != 0,
+                                      pSecurity, deadline),
+                    pSecurity, deadline);
 }
 
 std::int32_t CMemMapFile::Open(const std::string& strName, std::uint32_t nSize,
-                               std::int32_t bReadOnly) {
+                               std::int32_t bReadOnly,
+                               platform::Deadline deadline) {
   Close();
   m_strProblem.clear();
   m_nSize = nSize;
   m_bReadOnly = bReadOnly;
   m_strName = MakeMapName(strName);
-  return AttachView(m_hMapping.Open(m_strName, m_nSize, m_bReadOnly != 0),
-                    nullptr);
+  return AttachView(
+      m_hMapping.Open(m_strName, m_nSize, m_bReadOnly != 0, deadline), nullptr,
+      deadline);
 }
 
 std::int32_t CMemMapFile::AttachView(
-    std::int32_t bMapped, const platform::SecurityAttributes* pSecurity) {
+    std::int32_t bMapped, const platform::SecurityAttributes* pSecurity,
+    platform::Deadline deadline) {
   if (!bMapped) {
     NoteProblem("", m_hMapping.GetProblem());
     Close();
@@ -50,7 +54,7 @@ std::int32_t CMemMapFile::AttachView(
   m_pView = m_hMapping.MapView(m_nSize, m_bReadOnly != 0);
   if (!m_pView) NoteProblem("", m_hMapping.GetProblem());
   // The mutex is attached even without a view; Lock then answers null anyway.
-  if (!m_hMutex.Create(m_strName + "MUTEX", pSecurity) && m_pView) {
+  if (!m_hMutex.Create(m_strName + "MUTEX", pSecurity, deadline) && m_pView) {
     NoteProblem("MUTEX", m_hMutex.GetProblem());
   }
   return m_pView ? 1 : 0;

@@ -22,13 +22,19 @@ class CMemMapFile {
   // when they exist. pSecurity null: the system's default. Returns 1 when a
   // view was obtained, else 0; when the mapping itself failed the object is
   // closed, when only the view failed the handles stay held until Close.
+  // Waits until the deadline at most for another process that is making the
+  // objects new (POSIX).
   std::int32_t Create(const std::string& strName, std::uint32_t nSize,
                       std::int32_t bReadOnly,
-                      const platform::SecurityAttributes* pSecurity);
+                      const platform::SecurityAttributes* pSecurity,
+                      platform::Deadline deadline =
+                          platform::deadlineAfter(platform::kAttachWaitMs));
   // As Create, but only attaches to a segment that another process holds; 0
   // when there is none: a segment nobody holds no longer exists.
   std::int32_t Open(const std::string& strName, std::uint32_t nSize,
-                    std::int32_t bReadOnly);
+                    std::int32_t bReadOnly,
+                    platform::Deadline deadline =
+                        platform::deadlineAfter(platform::kAttachWaitMs));
 
   // Waits at most kLockTimeoutMs for the mutex. Returns the view, or null when
   // there is no view or the wait did not end in plain acquisition (timed out,
@@ -42,6 +48,8 @@ class CMemMapFile {
   void Close();
 
   std::uint32_t GetSize() const { return m_nSize; }
+  // Whether the last Create made the segment new: no other process held it.
+  bool WasMadeNew() const { return m_hMapping.WasMadeNew(); }
   const std::string& GetName() const { return m_strName; }
   // How the last Lock's wait ended.
   platform::WaitResult GetLastWait() const { return m_lastWait; }
@@ -55,7 +63,8 @@ class CMemMapFile {
 
  private:
   std::int32_t AttachView(std::int32_t bMapped,
-                          const platform::SecurityAttributes* pSecurity);
+                          const platform::SecurityAttributes* pSecurity,
+                          platform::Deadline deadline);
   // Records a platform object's problem, named after the segment + suffix.
   void NoteProblem(const char* pszSuffix, const std::string& strProblem);
 

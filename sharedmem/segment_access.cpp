@@ -25,14 +25,19 @@ bool CopyText(const CMemMapFile& map, const void* pView, std::string& strText) {
 
 }  // namespace
 
-void KeepStandardStreams() { platform::openStandardStreams(); }
+void PrepareProcess() { platform::prepareProcess(); }
+
+void SayLine(const std::string& strLine) { platform::writeErrorLine(strLine); }
 
 bool IsPath(const std::string& strText) {
   return strText.find_first_of(platform::kPathMarkers) != std::string::npos;
 }
 
-bool Attach(CMemMapFile& map, const std::string& strName) {
-  return map.Open(strName, kSize, 0) || map.Create(strName, kSize, 0, nullptr);
+bool Attach(CMemMapFile& map, const std::string& strName,
+            platform::Deadline deadline) {
+  // One deadline for both: opening and then creating never wait twice.
+  return map.Open(strName, kSize, 0, deadline) ||
+         map.Create(strName, kSize, 0, nullptr, deadline);
 }
 
 bool ReadText(CMemMapFile& map, std::string& strText) {

@@ -25,16 +25,25 @@ inline constexpr const char* kAll[] = {
     kPcReset,       kTimePosValid, kXbtTimePos, kXmitPath,
     kXmitterStatus, kShipSpeedDir, kXbtFromXver};
 
+// Readies the process for segments and messages: call first thing in main.
 // Keeps segments off the standard descriptors 0, 1 and 2, which a launcher
-// may have left closed: call first thing in main.
-void KeepStandardStreams();
+// may have left closed, and makes writes to a reader that has gone fail
+// instead of ending the run.
+void PrepareProcess();
+
+// Writes one line to standard error, or drops it when the stream cannot take
+// it at once: no message blocks or ends a run.
+void SayLine(const std::string& strLine);
 
 // Whether a text is a file path: it holds a colon or a backslash (on POSIX
 // hosts also '/'). A path request waits for "READY"; a bare word does not.
 bool IsPath(const std::string& strText);
 
-// Attaches to the named segment, or creates it when no process has.
-bool Attach(CMemMapFile& map, const std::string& strName);
+// Attaches to the named segment, or creates it when no process has. Waits
+// until the deadline at most for other processes making it new.
+bool Attach(CMemMapFile& map, const std::string& strName,
+            platform::Deadline deadline =
+                platform::deadlineAfter(platform::kAttachWaitMs));
 
 // Every access below is one Lock/Unlock pair, and fails (false) when the
 // segment could not be locked, or was cut short by another process while it

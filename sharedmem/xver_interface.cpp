@@ -6,7 +6,7 @@
 
 std::int32_t CXverInterface::OpenSegment(CMemMapFile& map, std::int32_t& bOpen,
                                          const char* pszName) {
-  if (bOpen || !segments::Attach(map, pszName)) return 0;
+  if (bOpen || !segments::Attach(map, pszName, m_attachDeadline)) return 0;
   bOpen = 1;
   return 1;
 }
@@ -43,7 +43,18 @@ std::int32_t CXverInterface::OpenXbtFromXverMap() {
                      segments::kXbtFromXver);
 }
 
+void CXverInterface::Say(const std::string& strText) {
+  if (strText.empty()) return;
+  for (const std::string& strSaid : m_said) {
+    if (strSaid == strText) return;
+  }
+  m_said.push_back(strText);
+  segments::SayLine("xversend: " + strText);
+}
+
 std::int32_t CXverInterface::Init() {
+  // One bound for all fourteen attaches, whatever other processes do.
+  m_attachDeadline = platform::deadlineAfter(platform::kAttachWaitMs);
   // A segment that cannot be had stays closed; its accesses then fail softly.
   OpenPcResetMap();
   OpenTimePosValidMap();
@@ -52,6 +63,14 @@ std::int32_t CXverInterface::Init() {
   OpenXmitterStatusMap();
   OpenShipSpeedDirMap();
   OpenXbtFromXverMap();
+  // Having waited out the bound, say what could not be had, used or not.
+  if (platform::isPast(m_attachDeadline)) {
+    for (const CMemMapFile* pMap :
+         {&m_mapPcReset, &m_mapTimePosValid, &m_mapXbtTimePos, &m_mapXmitPath,
+          &m_mapXmitterStatus, &m_mapShipSpeedDir, &m_mapXbtFromXver}) {
+      Say(pMap->GetProblem());
+    }
+  }
 
   // A bad setup file is reported, but never stops the request.
   if (!ReadSetupFile()) {

@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "setup/setup_validator.h"
 #include "sharedmem/mem_map_file.h"
@@ -19,11 +20,14 @@ class CXverInterface {
   CXverInterface& operator=(const CXverInterface&) = delete;
 
   // Start-up: attaches the seven segments, then checks the setup file and
-  // tells the user when it is missing or wrong. Returns IsSetupValid().
+  // tells the user when it is missing or wrong. Returns IsSetupValid(). The
+  // fourteen attaches share one bound of platform::kAttachWaitMs; when start-
+  // up waited it out, it names each object it could not attach, and why.
   std::int32_t Init();
 
   // Each attaches its segment, or creates it when no process has. 1 when this
-  // call attached it; 0 when it was already open or could not be had.
+  // call attached it; 0 when it was already open or could not be had. Waits
+  // for other processes making objects new only until start-up's bound.
   std::int32_t OpenPcResetMap();
   std::int32_t OpenTimePosValidMap();
   std::int32_t OpenXbtTimePosMap();
@@ -79,6 +83,9 @@ class CXverInterface {
  private:
   std::int32_t OpenSegment(CMemMapFile& map, std::int32_t& bOpen,
                            const char* pszName);
+  // One line "xversend: TEXT" on standard error; a text said once in this run
+  // is not said again, nor is the empty text.
+  void Say(const std::string& strText);
 
   // Declared in the reverse of the order in which destruction closes them.
   CMemMapFile m_mapXbtFromXver;
@@ -99,6 +106,10 @@ class CXverInterface {
 
   std::int32_t m_bSetupValid = 0;
   CSetupValidator m_validator;
+
+  // Start-up's bound for every attach; in the past before Init.
+  platform::Deadline m_attachDeadline{};
+  std::vector<std::string> m_said;
 };
 
 // The one instance, constructed before main.

@@ -1,6 +1,6 @@
-// Named mutexes as POSIX shared-memory objects "/NAME" holding a robust,
-// recursive, process-shared pthread mutex behind a small header, held as
-// platform/posix/shm_object.h describes. The layout is shared with peer
+// Named mutexes as objects in the account's folder of /dev/shm holding a
+// robust, recursive, process-shared pthread mutex behind a small header, held
+// as platform/posix/shm_object.h describes. The layout is shared with peer
 // processes written in other languages; docs/ipc.md describes it.
 #include <linux/futex.h>
 #include <pthread.h>
@@ -138,12 +138,15 @@ NamedMutex& NamedMutex::operator=(NamedMutex&& other) noexcept {
 }
 
 bool NamedMutex::Create(const std::string& strName,
-                        const SecurityAttributes* pSecurity) {
+                        const SecurityAttributes* pSecurity,
+                        Deadline deadline) {
   Close();
   // Held from here on. Mapped only when first locked: most mutexes a run
   // attaches it never locks, and each mapping costs its own unmapping.
-  m_fd = attachObject(strName, kMutexObjectType, objectMode(pSecurity), true,
-                      m_strProblem);
+  Attachment attachment = attachObject(strName, kMutexObjectType,
+                                       objectMode(pSecurity), true, deadline);
+  m_fd = attachment.fd;
+  m_strProblem = std::move(attachment.strProblem);
   return m_fd >= 0;
 }
 
@@ -166,7 +169,7 @@ WaitResult NamedMutex::Lock(std::uint32_t nTimeoutMs) {
     m_strProblem = kCorrupt;
     return WaitResult::Failed;
   }
-  const timespec deadline = deadlineAfter(static_cast<long>(nTimeoutMs));
+  const timespec deadline = monotonicTime(deadlineAfter(nTimeoutMs));
   switch (const int nResult = pthread_mutex_clocklock(
               &m_pObject->mutex, CLOCK_MONOTONIC, &deadline)) {
     case 0:

@@ -1,4 +1,4 @@
-// Named segments as POSIX shared-memory objects "/NAME", held as
+// Named segments as files in the account's folder of /dev/shm, held as
 // platform/posix/shm_object.h describes, so that a segment lives as long as
 // some process holds it, as a Windows mapping does.
 #include <sys/mman.h>
@@ -12,14 +12,25 @@
 
 namespace platform {
 
+namespace {
+
+// A segment is its bytes, nothing more.
+ObjectType segmentType(std::uint32_t nSize) {
+  return {off_t{nSize}, nullptr, nullptr};
+}
+
+}  // namespace
+
 SharedMapping::SharedMapping(SharedMapping&& other) noexcept
     : m_hMapping(std::exchange(other.m_hMapping, kNoHandle)),
+      m_bMadeNew(other.m_bMadeNew),
       m_strProblem(std::move(other.m_strProblem)) {}
 
 SharedMapping& SharedMapping::operator=(SharedMapping&& other) noexcept {
   if (this != &other) {
     Close();
     m_hMapping = std::exchange(other.m_hMapping, kNoHandle);
+    m_bMadeNew = other.m_bMadeNew;
     m_strProblem = std::move(other.m_strProblem);
   }
   return *this;
@@ -27,19 +38,26 @@ SharedMapping& SharedMapping::operator=(SharedMapping&& other) noexcept {
 
 bool SharedMapping::Create(const std::string& strName, std::uint32_t nSize,
                            bool /*bReadOnly*/,
-                           const SecurityAttributes* pSecurity) {
+                           const SecurityAttributes* pSecurity,
+                           Deadline deadline) {
   Close();
   // Read-write even for a read-only segment: making it new needs it.
-  m_hMapping = attachObject(strName, {off_t{nSize}, nullptr, nullptr},
-                            objectMode(pSecurity), true, m_strProblem);
+  Attachment attachment = attachObject(strName, segmentType(nSize),
+                                       objectMode(pSecurity), true, deadline);
+  m_hMapping = attachment.fd;
+  m_bMadeNew = attachment.bMadeNew;
+  m_strProblem = std::move(attachment.strProblem);
   return IsOpen();
 }
 
 bool SharedMapping::Open(const std::string& strName, std::uint32_t nSize,
-                         bool /*bReadOnly*/) {
+                         bool /*bReadOnly*/, Deadline deadline) {
   Close();
-  m_hMapping = attachObject(strName, {off_t{nSize}, nullptr, nullptr},
-                            objectMode(nullptr), false, m_strProblem);
+  Attachment attachment = attachObject(strName, segmentType(nSize),
+                                       objectMode(nullptr), false, deadline);
+  m_hMapping = attachment.fd;
+  m_bMadeNew = false;
+  m_strProblem = std::move(attachment.strProblem);
   return IsOpen();
 }
 

@@ -2,6 +2,8 @@
 // them: another process may truncate a shared-memory object at any moment,
 // and touching a page past its new end raises SIGBUS. A check of the size
 // before the copy would race with that; a guard around the copy does not.
+// The guard needs SIGBUS unblocked in the copying thread: a fault raised
+// while it is blocked ends the process whatever the handler.
 #include <setjmp.h>
 #include <signal.h>
 
@@ -42,17 +44,26 @@ void installHandler() {
 bool CopyView(void* pTo, const void* pFrom, std::size_t nCount) noexcept {
   static std::once_flag installed;
   std::call_once(installed, installHandler);
+  sigset_t busError;
+  sigemptyset(&busError);
+  sigaddset(&busError, SIGBUS);
+  sigset_t previousMask;
+  pthread_sigmask(SIG_UNBLOCK, &busError, &previousMask);
+  bool bCopied = false;
   sigjmp_buf resume;
-  if (sigsetjmp(resume, 0) != 0) {
-    t_pResume = nullptr;
-    return false;
+  if (sigsetjmp(resume, 0) == 0) {
+    t_pResume = &resume;
+    std::atomic_signal_fence(std::memory_order_seq_cst);
+    std::memcpy(pTo, pFrom, nCount);
+    std::atomic_signal_fence(std::memory_order_seq_cst);
+    bCopied = true;
   }
-  t_pResume = &resume;
-  std::atomic_signal_fence(std::memory_order_seq_cst);
-  std::memcpy(pTo, pFrom, nCount);
-  std::atomic_signal_fence(std::memory_order_seq_cst);
   t_pResume = nullptr;
-  return true;
+  // The caller's mask as it was.
+  if (sigismember(&previousMask, SIGBUS)) {
+    pthread_sigmask(SIG_SETMASK, &previousMask, nullptr);
+  }
+  return bCopied;
 }
 
 }  // namespace platform

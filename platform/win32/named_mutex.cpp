@@ -46,7 +46,8 @@ NamedMutex& NamedMutex::operator=(NamedMutex&& other) noexcept {
 }
 
 bool NamedMutex::Create(const std::string& strName,
-                        const SecurityAttributes* pSecurity) {
+                        const SecurityAttributes* pSecurity,
+                        Deadline /*deadline*/) {
   Close();
   // Not owned at creation. An existing mutex of that name is returned with
   // ERROR_ALREADY_EXISTS, which is the attach case; a name held by another

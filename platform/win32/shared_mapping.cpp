@@ -12,6 +12,7 @@ namespace platform {
 
 SharedMapping::SharedMapping(SharedMapping&& other) noexcept
     : m_hMapping(other.m_hMapping),
+      m_bMadeNew(other.m_bMadeNew),
       m_strProblem(std::move(other.m_strProblem)) {
   other.m_hMapping = kNoHandle;
 }
@@ -21,14 +22,17 @@ SharedMapping& SharedMapping::operator=(SharedMapping&& other) noexcept {
     Close();
     m_hMapping = other.m_hMapping;
     other.m_hMapping = kNoHandle;
+    m_bMadeNew = other.m_bMadeNew;
     m_strProblem = std::move(other.m_strProblem);
   }
   return *this;
 }
 
+// Creating or opening never waits on Windows: the deadline has nothing to
+// bound.
 bool SharedMapping::Create(const std::string& strName, std::uint32_t nSize,
-                           bool bReadOnly,
-                           const SecurityAttributes* pSecurity) {
+                           bool bReadOnly, const SecurityAttributes* pSecurity,
+                           Deadline /*deadline*/) {
   Close();
   // A mapping of that name that exists already comes back as a valid handle
   // with its own size, GetLastError() saying ERROR_ALREADY_EXISTS: that is
@@ -37,14 +41,16 @@ bool SharedMapping::Create(const std::string& strName, std::uint32_t nSize,
   m_hMapping = CreateFileMappingA(
       INVALID_HANDLE_VALUE, const_cast<SECURITY_ATTRIBUTES*>(pSecurity),
       bReadOnly ? PAGE_READONLY : PAGE_READWRITE, 0, nSize, strName.c_str());
-  m_strProblem =
-      m_hMapping != kNoHandle ? std::string() : errorText(GetLastError());
+  const DWORD nError = GetLastError();
+  m_bMadeNew = m_hMapping != kNoHandle && nError != ERROR_ALREADY_EXISTS;
+  m_strProblem = m_hMapping != kNoHandle ? std::string() : errorText(nError);
   return m_hMapping != kNoHandle;
 }
 
 bool SharedMapping::Open(const std::string& strName, std::uint32_t /*nSize*/,
-                         bool bReadOnly) {
+                         bool bReadOnly, Deadline /*deadline*/) {
   Close();
+  m_bMadeNew = false;
   // A read-write view needs both map rights on the handle. Object names are
   // case-sensitive; callers pass them already upper-cased.
   m_hMapping = OpenFileMappingA(
@@ -79,7 +85,9 @@ void SharedMapping::Close() noexcept {
 }
 
 // Named objects vanish with their last handle: nothing is left to remove.
-void removeName(const std::string& /*strName*/) noexcept {}
+std::string removeName(const std::string& /*strName*/) { return std::string(); }
+
+std::string removeNameFolder() { return std::string(); }
 
 void FlushView(void* pView, std::uint32_t /*nSize*/) noexcept {
   // Length 0 writes back everything from pView to the end of the view.

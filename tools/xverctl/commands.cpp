@@ -1,4 +1,5 @@
 // The inspection and diagnosis commands: show, status, path, hold, remove.
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -58,7 +59,7 @@ bool AttachOrSay(CMemMapFile& map, const std::string& strName) {
 }
 
 int Fail(const std::string& strMessage) {
-  std::fprintf(stderr, "xverctl: %s\n", strMessage.c_str());
+  segments::SayLine("xverctl: " + strMessage);
   return 1;
 }
 
@@ -78,6 +79,7 @@ int Show(const Args& args) {
       std::printf("%-20s %s\n", pszName,
                   map.GetProblem().empty() ? "absent: no process holds it"
                                            : map.GetProblem().c_str());
+      if (!map.GetProblem().empty()) nStatus = 1;
     } else if (segments::ReadText(map, strText)) {
       std::printf("%-20s \"%s\"\n", pszName, segments::Escape(strText).c_str());
     } else {
@@ -120,11 +122,26 @@ int Remove(const Args& args) {
   if (!platform::kNamesLeaveFiles) {
     return Usage("remove: named objects leave nothing behind here");
   }
+  // Each reason once: a folder that may not be used stands in every way.
+  std::vector<std::string> said;
+  const auto say = [&said](const std::string& strWhat,
+                           const std::string& strProblem) {
+    if (strProblem.empty() ||
+        std::find(said.begin(), said.end(), strProblem) != said.end()) {
+      return;
+    }
+    said.push_back(strProblem);
+    Fail(strWhat.empty() ? strProblem : strWhat + ": " + strProblem);
+  };
   for (const char* pszName : segments::kAll) {
-    platform::removeName(pszName);
-    platform::removeName(std::string(pszName) + "MUTEX");
+    for (const std::string& strName :
+         {std::string(pszName), std::string(pszName) + "MUTEX"}) {
+      say(strName, platform::removeName(strName));
+    }
   }
-  return 0;
+  say("", platform::removeNameFolder());
+  const int nStatus = said.empty() ? 0 : 1;
+  return nStatus;
 }
 
 }  // namespace xverctl

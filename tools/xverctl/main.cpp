@@ -41,7 +41,7 @@ const Command kCommands[] = {
 }  // namespace
 
 int main(int argc, char* argv[]) {
-  segments::KeepStandardStreams();
+  segments::PrepareProcess();
   if (argc < 2 || std::strcmp(argv[1], "--help") == 0 ||
       std::strcmp(argv[1], "-h") == 0) {
     std::fputs(kUsage, argc < 2 ? stderr : stdout);

@@ -26,13 +26,32 @@ bool FileExists(const std::string& strPath) {
   return std::filesystem::exists(platform::hostPath(strPath), ec);
 }
 
+// How long to rest between tries to attach what another process holds up.
+constexpr auto kAttachRetryInterval = std::chrono::milliseconds(100);
+
 class Server {
  public:
+  // Attaches all seven segments, trying again for as long as some cannot be
+  // had, and saying once what it waits for; false when told to stop first.
   bool Attach() {
-    for (int i = 0; i < 7; ++i) {
-      if (!AttachOrSay(m_maps[i], segments::kAll[i])) return false;
+    std::string strSaid;
+    while (!g_bStop) {
+      std::string strMissing;
+      for (int i = 0; i < 7; ++i) {
+        if (!m_bAttached[i]) {
+          m_bAttached[i] = segments::Attach(m_maps[i], segments::kAll[i]);
+        }
+        if (!m_bAttached[i] && strMissing.empty()) {
+          strMissing = m_maps[i].GetProblem().empty() ? segments::kAll[i]
+                                                      : m_maps[i].GetProblem();
+        }
+      }
+      if (strMissing.empty()) return true;
+      if (strMissing != strSaid) Fail("waiting for " + strMissing);
+      strSaid = strMissing;
+      std::this_thread::sleep_for(kAttachRetryInterval);
     }
-    return true;
+    return false;
   }
 
   // Writes the status; a failure is reported and the server carries on.
@@ -68,6 +87,7 @@ class Server {
   CMemMapFile& Status() { return m_maps[4]; }
 
   CMemMapFile m_maps[7];
+  bool m_bAttached[7] = {};
 };
 
 }  // namespace
@@ -88,10 +108,11 @@ int Serve(const Args& args) {
     }
   }
 
-  Server server;
-  if (!server.Attach()) return 1;
   std::signal(SIGINT, OnStopSignal);
   std::signal(SIGTERM, OnStopSignal);
+  Server server;
+  if (!server.Attach())
+    return Fail("stopped before it could attach all seven segments");
 
   server.Report(bFixedStatus ? strFixedStatus : "STARTING");
   if (!bFixedStatus) server.Report("READY");
