@@ -31,16 +31,13 @@ class SlotTest : public XversendTest {
         m_taken.push_back(strLine.substr(0, strLine.find('\t')));
       }
     });
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-    while (ReadText("MM_XMITERSTATUS") != "READY") {
-      ASSERT_LT(std::chrono::steady_clock::now(), deadline);
-      std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    }
+    ASSERT_TRUE(WaitForStatus("READY"));
   }
   // Lets the server take what is left, stops it, and returns the paths it
   // took, in order.
   std::vector<std::string> StopServer() {
-    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    EXPECT_TRUE(
+        testsupport::WaitUntil([this] { return !segments::IsPath(ReadText("MM_XMITPATH")); }));
     if (!m_server.Interrupt()) m_server.Kill();
     m_reader.join();
     m_server.Wait();
@@ -98,7 +95,8 @@ TEST_F(XversendTest, PeerKilledHoldingAMutexCostsOneRefusalNotAWait) {
     const ProcessResult refused = Run({"C:\\Data\\first.txt"});
     EXPECT_EQ(refused.nExitCode, 0);
     EXPECT_LT(refused.dSeconds, 1.0);
-    EXPECT_EQ(refused.strStderr, "");  // a peer's state, no fault of the machine
+    EXPECT_EQ(refused.strStderr,
+              "");  // a peer's state, no fault of the machine
     EXPECT_EQ(ReadText("MM_XMITPATH"), "previous");
     EXPECT_EQ(Run({"C:\\Data\\second.txt"}).nExitCode, 1);
     EXPECT_EQ(ReadText("MM_XMITPATH"), "C:\\Data\\second.txt");
@@ -135,13 +133,7 @@ TEST_F(XversendTest, PeerKilledWhileReportingReadyTakesItsReadyAlong) {
   CloseSegments();
   ChildProcess server;
   ASSERT_TRUE(server.Start({testsupport::XverctlPath(), "serve"}));
-  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-  for (std::string strStatus; strStatus != "READY";) {
-    ASSERT_LT(std::chrono::steady_clock::now(), deadline);
-    std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    CMemMapFile status;  // a look, let go at once so it holds nothing
-    if (status.Open("MM_XMITERSTATUS", 201, 1)) segments::ReadText(status, strStatus);
-  }
+  ASSERT_TRUE(WaitForStatus("READY"));
   server.Kill();
   server.Wait();
 
@@ -195,16 +187,14 @@ TEST_F(XversendTest, GarbageInTheSegmentsGetsDefinedAnswers) {
        {std::pair{strNoNul, std::string("C:\\x")}, {strBinary, std::string("word")}}) {
     WriteBytes("MM_XMITPATH", strPath);
     EXPECT_EQ(Run({strRequest}).nExitCode, 1);
-    EXPECT_EQ(ReadBytes("MM_XMITPATH"),
-              strRequest + '\0' + strPath.substr(strRequest.size() + 1));
+    EXPECT_EQ(ReadBytes("MM_XMITPATH"), strRequest + '\0' + strPath.substr(strRequest.size() + 1));
   }
 }
 
 TEST_F(XversendTest, RequestTextIsCopiedNeverInterpreted) {
   WriteText("MM_XMITERSTATUS", "READY");
   for (const char* pszRequest :
-       {"C:\\%s%n%x%p", "C:\\$(touch x)`id`;|&", "C:\\..\\..\\etc\\passwd",
-        "C:\\\x01\x7f\xff\t"}) {
+       {"C:\\%s%n%x%p", "C:\\$(touch x)`id`;|&", "C:\\..\\..\\etc\\passwd", "C:\\\x01\x7f\xff\t"}) {
     EXPECT_EQ(Run({pszRequest}).nExitCode, 1);
     EXPECT_EQ(ReadText("MM_XMITPATH"), pszRequest);
     WriteText("MM_XMITPATH", "");  // taken
@@ -271,8 +261,8 @@ TEST_F(XversendTest, SlowPeerTakesAllItIsHandedAndTheRestAreToldSo) {
   EXPECT_EQ(taken.size(), static_cast<std::size_t>(nHandedOver));
   EXPECT_GT(nHandedOver, 0);
   EXPECT_LT(nHandedOver, 12);
-  std::printf("slow peer: %d handed over and taken, %d refused after 3000 ms\n",
-              nHandedOver, 12 - nHandedOver);
+  std::printf("slow peer: %d handed over and taken, %d refused after 3000 ms\n", nHandedOver,
+              12 - nHandedOver);
 }
 
 // Eight senders hand up to 200 distinct paths each (as many as 15 s allow,
@@ -318,9 +308,10 @@ TEST_F(SlotTest, ConcurrentSendersNeverTearOrMixAPath) {
     nSent += sent[s];
   }
   const int nLost = static_cast<int>(submitted.size() - taken.size());
-  std::printf("concurrent senders: %d requests, %zu handed over, %d refused, "
-              "%zu taken by the peer, lost: %d\n",
-              nSent, submitted.size(), nRefused, taken.size(), nLost);
+  std::printf(
+      "concurrent senders: %d requests, %zu handed over, %d refused, "
+      "%zu taken by the peer, lost: %d\n",
+      nSent, submitted.size(), nRefused, taken.size(), nLost);
   RecordProperty("handed_over", static_cast<int>(submitted.size()));
   RecordProperty("refused", nRefused);
   RecordProperty("lost", nLost);

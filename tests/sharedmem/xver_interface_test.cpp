@@ -6,7 +6,6 @@
 
 namespace {
 
-
 using OpenOperation = std::int32_t (CXverInterface::*)();
 // In the order start-up calls them, matching segments::kAll.
 const OpenOperation kOpenOperations[7] = {
@@ -15,11 +14,11 @@ const OpenOperation kOpenOperations[7] = {
     &CXverInterface::OpenXmitterStatusMap, &CXverInterface::OpenShipSpeedDirMap,
     &CXverInterface::OpenXbtFromXverMap};
 
-TEST(XverInterfaceStartTest, CreatesAllSevenSegmentsAndMutexesWhenNoneExist) {
-  for (const char* pszName : segments::kAll) {
-    platform::removeName(pszName);
-    platform::removeName(std::string(pszName) + "MUTEX");
-  }
+class XverInterfaceTest : public testsupport::SystemSegmentsTest {};
+
+TEST_F(XverInterfaceTest, CreatesAllSevenSegmentsAndMutexesWhenNoneExist) {
+  CloseSegments();
+  RemoveNames();
   CXverInterface xver;
   for (const auto open : kOpenOperations) EXPECT_EQ((xver.*open)(), 1);
   for (const char* pszName : segments::kAll) {
@@ -29,8 +28,6 @@ TEST(XverInterfaceStartTest, CreatesAllSevenSegmentsAndMutexesWhenNoneExist) {
     map.Unlock();
   }
 }
-
-class XverInterfaceTest : public testsupport::SystemSegmentsTest {};
 
 TEST_F(XverInterfaceTest, AttachesExistingSegmentsWithoutTouchingThem) {
   for (const char* pszName : segments::kAll) {

@@ -2,18 +2,9 @@
 
 #include <cstring>
 
+#include "support/test_env.h"
+
 namespace testsupport {
-
-namespace {
-
-void RemoveNames() {
-  for (const char* pszName : segments::kAll) {
-    platform::removeName(pszName);
-    platform::removeName(std::string(pszName) + "MUTEX");
-  }
-}
-
-}  // namespace
 
 void SystemSegmentsTest::SetUp() {
   RemoveNames();
@@ -29,6 +20,24 @@ void SystemSegmentsTest::TearDown() {
 
 void SystemSegmentsTest::CloseSegments() {
   for (auto& map : m_maps) map.Close();
+}
+
+void SystemSegmentsTest::RemoveNames() {
+  for (const char* pszName : segments::kAll) {
+    platform::removeName(pszName);
+    platform::removeName(std::string(pszName) + "MUTEX");
+  }
+}
+
+bool SystemSegmentsTest::WaitForStatus(const std::string& strStatus, int nTimeoutMs) {
+  return WaitUntil(
+      [&] {
+        CMemMapFile status;  // a look, let go at once
+        std::string strText;
+        return status.Open(segments::kXmitterStatus, segments::kSize, 1) &&
+               segments::ReadText(status, strText) && strText == strStatus;
+      },
+      nTimeoutMs);
 }
 
 CMemMapFile& SystemSegmentsTest::Segment(const char* pszName) {

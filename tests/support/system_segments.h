@@ -20,6 +20,11 @@ class SystemSegmentsTest : public ::testing::Test {
 
   // Lets go of this test's handles to the seven segments.
   void CloseSegments();
+  // Removes what the seven names and their mutexes left behind.
+  static void RemoveNames();
+  // Waits until "MM_XMITERSTATUS" says strStatus, looking without holding
+  // it; false when it did not within nTimeoutMs.
+  static bool WaitForStatus(const std::string& strStatus, int nTimeoutMs = 10000);
 
   // Writes raw bytes at the start of a segment, under its mutex.
   void WriteBytes(const char* pszName, const std::string& strBytes);

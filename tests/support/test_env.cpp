@@ -1,8 +1,10 @@
 #include "support/test_env.h"
 
 #include <atomic>
+#include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <thread>
 
 #include "support/child_process.h"
 
@@ -12,8 +14,7 @@ namespace testsupport {
 
 std::string UniqueName(const std::string& strPrefix) {
   static std::atomic<int> nCounter{0};
-  return strPrefix + "_T" + std::to_string(CurrentProcessId()) + "_" +
-         std::to_string(nCounter++);
+  return strPrefix + "_T" + std::to_string(CurrentProcessId()) + "_" + std::to_string(nCounter++);
 }
 
 TempDir::TempDir() {
@@ -27,8 +28,7 @@ TempDir::~TempDir() {
   fs::remove_all(m_strPath, ec);
 }
 
-std::string TempDir::WriteFile(const std::string& strRelative,
-                               const std::string& strBytes) const {
+std::string TempDir::WriteFile(const std::string& strRelative, const std::string& strBytes) const {
   const std::string strPath = (fs::path(m_strPath) / strRelative).string();
   WriteFileAt(strPath, strBytes);
   return strPath;
@@ -42,6 +42,15 @@ void WriteFileAt(const std::string& strPath, const std::string& strBytes) {
 void RemoveFileAt(const std::string& strPath) {
   std::error_code ec;
   fs::remove(strPath, ec);
+}
+
+bool WaitUntil(const std::function<bool()>& condition, int nTimeoutMs) {
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(nTimeoutMs);
+  while (!condition()) {
+    if (std::chrono::steady_clock::now() >= deadline) return false;
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  }
+  return true;
 }
 
 const char* TestPeerPath() { return XVER_TEST_PEER_PATH; }

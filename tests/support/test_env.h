@@ -1,6 +1,7 @@
 // Names and files private to one test process.
 #pragma once
 
+#include <functional>
 #include <string>
 
 namespace testsupport {
@@ -19,8 +20,7 @@ class TempDir {
   const std::string& Path() const { return m_strPath; }
   // Writes a file (binary, exactly these bytes) below the folder, creating
   // its parent folders; returns its full path.
-  std::string WriteFile(const std::string& strRelative,
-                        const std::string& strBytes) const;
+  std::string WriteFile(const std::string& strRelative, const std::string& strBytes) const;
 
  private:
   std::string m_strPath;
@@ -30,6 +30,10 @@ class TempDir {
 void WriteFileAt(const std::string& strPath, const std::string& strBytes);
 // Removes a file if it is there.
 void RemoveFileAt(const std::string& strPath);
+
+// Looks at condition every few milliseconds until it holds; false when it
+// still does not after nTimeoutMs.
+bool WaitUntil(const std::function<bool()>& condition, int nTimeoutMs = 10000);
 
 const char* TestPeerPath();
 const char* XversendPath();

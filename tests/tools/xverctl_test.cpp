@@ -1,9 +1,6 @@
 // xverctl as the stand-in transceiver-control process beside xversend.
 #include <gtest/gtest.h>
 
-#include <chrono>
-#include <thread>
-
 #include "support/child_process.h"
 #include "support/system_segments.h"
 #include "support/test_env.h"
@@ -23,11 +20,7 @@ class XverctlTest : public testsupport::SystemSegmentsTest {
     std::vector<std::string> command = {XverctlPath(), "serve"};
     command.insert(command.end(), args.begin(), args.end());
     ASSERT_TRUE(m_server.Start(command));
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-    while (ReadText("MM_XMITERSTATUS") != strStatus) {
-      ASSERT_LT(std::chrono::steady_clock::now(), deadline) << "server never said " << strStatus;
-      std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    }
+    ASSERT_TRUE(WaitForStatus(strStatus)) << "server never said " << strStatus;
   }
 
   ChildProcess m_server;
@@ -100,9 +93,8 @@ TEST_F(XverctlTest, ShowEscapesTextsAndSaysWhatBlocksAMutex) {
   peer.Wait();
   const ProcessResult result = RunProcess({XverctlPath(), "show"});
   EXPECT_EQ(result.nExitCode, 1);
-  for (const char* pszLine :
-       {"MM_XMITERSTATUS      \"RE\\x01\\xFF\\\"\n",
-        "MM_XMITPATH          abandoned: a process died holding its mutex"}) {
+  for (const char* pszLine : {"MM_XMITERSTATUS      \"RE\\x01\\xFF\\\"\n",
+                              "MM_XMITPATH          abandoned: a process died holding its mutex"}) {
     EXPECT_NE(result.strStdout.find(pszLine), std::string::npos) << result.strStdout;
   }
 }

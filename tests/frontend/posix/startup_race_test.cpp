@@ -9,6 +9,7 @@
 #include <cstdio>
 
 #include "frontend/xversend_fixture.h"
+#include "support/posix/named_objects.h"
 
 namespace {
 
@@ -23,10 +24,7 @@ TEST_F(XversendTest, TwentyAtOnceWithNoObjectsPresentAllSucceed) {
   int nRound = 0;
   for (; nRound < kRounds && std::chrono::steady_clock::now() < deadline; ++nRound) {
     SCOPED_TRACE(nRound);
-    for (const char* pszName : segments::kAll) {
-      platform::removeName(pszName);
-      platform::removeName(std::string(pszName) + "MUTEX");
-    }
+    RemoveNames();
     ChildProcess senders[kProcesses];
     for (auto& sender : senders) {
       ASSERT_TRUE(sender.Start({testsupport::XversendPath(), "word"}));
@@ -39,7 +37,7 @@ TEST_F(XversendTest, TwentyAtOnceWithNoObjectsPresentAllSucceed) {
       for (const auto& [strObject, nSize] :
            {std::pair{std::string(pszName), 201}, {std::string(pszName) + "MUTEX", 128}}) {
         struct stat info {};
-        ASSERT_EQ(stat(("/dev/shm/" + strObject).c_str(), &info), 0) << strObject;
+        ASSERT_EQ(stat(testsupport::ObjectFile(strObject).c_str(), &info), 0) << strObject;
         EXPECT_EQ(info.st_mode & 0777, 0600u) << strObject;
         EXPECT_EQ(info.st_size, nSize) << strObject;
       }

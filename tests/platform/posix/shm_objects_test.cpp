@@ -16,51 +16,29 @@
 #include "platform/platform.h"
 #include "sharedmem/mem_map_file.h"
 #include "support/child_process.h"
+#include "support/posix/named_objects.h"
 #include "support/test_env.h"
 
 namespace {
 
 using Clock = std::chrono::steady_clock;
+using testsupport::ObjectContents;
+using testsupport::ObjectFile;
+using testsupport::PlantObject;
+using testsupport::StatObject;
 
 class ShmObjectsTest : public ::testing::Test {
  protected:
   void SetUp() override {
     m_strName = testsupport::UniqueName("SOT");
     Remove();
+    mkdir(testsupport::NameFolder().c_str(), 0700);
   }
   void TearDown() override { Remove(); }
   void Remove() {
     platform::removeName(m_strName);
     platform::removeName(m_strName + "MUTEX");
   }
-  static std::string File(const std::string& strName) {
-    return "/dev/shm/" + strName;
-  }
-  static struct stat Stat(const std::string& strName) {
-    struct stat info {};
-    EXPECT_EQ(stat(File(strName).c_str(), &info), 0) << strName;
-    return info;
-  }
-  // Writes an object's file as another process might have left it.
-  static void Plant(const std::string& strName, const std::string& strBytes,
-                    mode_t nMode = 0600) {
-    const int fd =
-        open(File(strName).c_str(), O_RDWR | O_CREAT | O_TRUNC, nMode);
-    ASSERT_GE(fd, 0) << strName;
-    ASSERT_EQ(write(fd, strBytes.data(), strBytes.size()),
-              ssize_t(strBytes.size()));
-    ASSERT_EQ(fchmod(fd, nMode), 0);
-    close(fd);
-  }
-  static std::string Contents(const std::string& strName) {
-    std::string strBytes(4096, '\0');
-    const int fd = open(File(strName).c_str(), O_RDONLY);
-    const ssize_t n = fd >= 0 ? read(fd, strBytes.data(), strBytes.size()) : -1;
-    if (fd >= 0) close(fd);
-    strBytes.resize(n > 0 ? static_cast<std::size_t>(n) : 0);
-    return strBytes;
-  }
-
   std::string m_strName;
 };
 
@@ -72,23 +50,23 @@ TEST_F(ShmObjectsTest, NewObjectsAreOwnerOnlyWhateverTheUmask) {
     const std::int32_t bCreated = map.Create(m_strName, 201, 0, nullptr);
     umask(nOld);
     ASSERT_EQ(bCreated, 1);
-    EXPECT_EQ(Stat(m_strName).st_mode & 0777, 0600u);
-    EXPECT_EQ(Stat(m_strName + "MUTEX").st_mode & 0777, 0600u);
-    EXPECT_EQ(Stat(m_strName).st_size, 201);
+    EXPECT_EQ(StatObject(m_strName).st_mode & 0777, 0600u);
+    EXPECT_EQ(StatObject(m_strName + "MUTEX").st_mode & 0777, 0600u);
+    EXPECT_EQ(StatObject(m_strName).st_size, 201);
     map.Close();
     Remove();
   }
   // One of ours left with a wider mode is narrowed when attached.
-  Plant(m_strName, "", 0666);
+  PlantObject(m_strName, "", 0666);
   CMemMapFile map;
   ASSERT_EQ(map.Create(m_strName, 201, 0, nullptr), 1);
-  EXPECT_EQ(Stat(m_strName).st_mode & 0777, 0600u);
+  EXPECT_EQ(StatObject(m_strName).st_mode & 0777, 0600u);
 }
 
 TEST_F(ShmObjectsTest, MutexObjectHasTheDocumentedHeader) {
   CMemMapFile map;
   ASSERT_EQ(map.Create(m_strName, 201, 0, nullptr), 1);
-  const std::string strHeader = Contents(m_strName + "MUTEX");
+  const std::string strHeader = ObjectContents(m_strName + "MUTEX");
   ASSERT_EQ(strHeader.size(), 128u);
   EXPECT_EQ(strHeader.substr(0, 4), "XVMX");
   EXPECT_EQ(strHeader.substr(4, 4), std::string("\2\0\0\0", 4));
@@ -118,8 +96,8 @@ TEST_F(ShmObjectsTest, LeftoversNobodyHoldsAreMadeNew) {
   };
   for (const auto& c : kCases) {
     SCOPED_TRACE(c.pszCase);
-    if (!c.strSegment.empty()) Plant(m_strName, c.strSegment);
-    if (!c.strMutex.empty()) Plant(m_strName + "MUTEX", c.strMutex);
+    if (!c.strSegment.empty()) PlantObject(m_strName, c.strSegment);
+    if (!c.strMutex.empty()) PlantObject(m_strName + "MUTEX", c.strMutex);
     const auto start = Clock::now();
     CMemMapFile map;
     ASSERT_EQ(map.Create(m_strName, 201, 0, nullptr), 1);
@@ -128,7 +106,7 @@ TEST_F(ShmObjectsTest, LeftoversNobodyHoldsAreMadeNew) {
     EXPECT_EQ(std::string(pView, 201), std::string(201, '\0'));
     map.Unlock();
     EXPECT_LT(Clock::now() - start, std::chrono::milliseconds(500));
-    EXPECT_EQ(Stat(m_strName).st_size, 201);
+    EXPECT_EQ(StatObject(m_strName).st_size, 201);
     map.Close();
     Remove();
   }
@@ -138,7 +116,8 @@ TEST_F(ShmObjectsTest, LeftoversNobodyHoldsAreMadeNew) {
 // A process stopped while it makes an object new keeps the write lock: an
 // attach waits for it at most 3000 ms, then gives up saying so.
 TEST_F(ShmObjectsTest, ObjectBeingMadeNewIsWaitedForWithinTheBound) {
-  const int fd = open(File(m_strName).c_str(), O_RDWR | O_CREAT, 0600);
+  PlantObject(m_strName, "");
+  const int fd = open(ObjectFile(m_strName).c_str(), O_RDWR);
   ASSERT_GE(fd, 0);
   struct flock lock {};
   lock.l_type = F_WRLCK;
@@ -150,48 +129,52 @@ TEST_F(ShmObjectsTest, ObjectBeingMadeNewIsWaitedForWithinTheBound) {
   const auto waited = Clock::now() - start;
   EXPECT_GE(waited, std::chrono::milliseconds(2900));
   EXPECT_LT(waited, std::chrono::milliseconds(3300));
-  EXPECT_NE(map.GetProblem().find(m_strName + ": not used"), std::string::npos)
-      << map.GetProblem();
+  EXPECT_NE(map.GetProblem().find(m_strName + ": not used"), std::string::npos) << map.GetProblem();
   close(fd);
 }
 
 // What is not this user's regular file is never used, and never touched.
-TEST_F(ShmObjectsTest, ObjectsThatAreNotOursAreRefusedUntouched) {
-  const struct {
-    const char* pszCase;
-    bool bFifo;
-    uid_t nOwner;
-    const char* pszProblem;
-  } kCases[] = {
-      {"another user's", false, 65534, ": not used: it belongs to user 65534"},
-      {"a FIFO", true, geteuid(), ": not used: not a regular file"},
-  };
-  for (const auto& c : kCases) {
-    SCOPED_TRACE(c.pszCase);
-    if (c.bFifo) {
-      ASSERT_EQ(mkfifo(File(m_strName).c_str(), 0600), 0);
-    } else {
-      Plant(m_strName, std::string(201, 'K'), 0666);
-    }
-    if (geteuid() != 0 && c.nOwner != geteuid())
-      GTEST_SKIP() << "needs root to chown";
-    ASSERT_EQ(chown(File(m_strName).c_str(), c.nOwner, static_cast<gid_t>(-1)),
-              0);
-    const struct stat before = Stat(m_strName);
+struct ForeignObject {
+  const char* pszCase;
+  bool bFifo;
+  uid_t nOwner;
+  const char* pszProblem;
+};
 
-    CMemMapFile map;
-    EXPECT_EQ(map.Open(m_strName, 201, 0), 0);
-    EXPECT_EQ(map.Create(m_strName, 201, 0, nullptr), 0);
-    EXPECT_EQ(map.GetProblem(), m_strName + c.pszProblem);
-    const struct stat after = Stat(m_strName);
-    EXPECT_EQ(after.st_mode, before.st_mode);
-    EXPECT_EQ(after.st_uid, before.st_uid);
-    if (!c.bFifo) {
-      EXPECT_EQ(Contents(m_strName), std::string(201, 'K'));
-    }
-    Remove();
+void PrintTo(const ForeignObject& c, std::ostream* pOut) { *pOut << c.pszCase; }
+
+class ForeignObjectTest : public ShmObjectsTest,
+                          public ::testing::WithParamInterface<ForeignObject> {};
+
+TEST_P(ForeignObjectTest, IsRefusedUntouched) {
+  const ForeignObject& c = GetParam();
+  if (geteuid() != 0 && c.nOwner != geteuid()) GTEST_SKIP() << "needs root to chown";
+  if (c.bFifo) {
+    ASSERT_EQ(mkfifo(ObjectFile(m_strName).c_str(), 0600), 0);
+  } else {
+    PlantObject(m_strName, std::string(201, 'K'), 0666);
+  }
+  ASSERT_EQ(chown(ObjectFile(m_strName).c_str(), c.nOwner, static_cast<gid_t>(-1)), 0);
+  const struct stat before = StatObject(m_strName);
+
+  CMemMapFile map;
+  EXPECT_EQ(map.Open(m_strName, 201, 0), 0);
+  EXPECT_EQ(map.Create(m_strName, 201, 0, nullptr), 0);
+  EXPECT_EQ(map.GetProblem(), m_strName + c.pszProblem);
+  const struct stat after = StatObject(m_strName);
+  EXPECT_EQ(after.st_mode, before.st_mode);
+  EXPECT_EQ(after.st_uid, before.st_uid);
+  if (!c.bFifo) {
+    EXPECT_EQ(ObjectContents(m_strName), std::string(201, 'K'));
   }
 }
+
+INSTANTIATE_TEST_SUITE_P(Cases, ForeignObjectTest,
+                         ::testing::Values(ForeignObject{"AnotherUsers", false, 65534,
+                                                         ": not used: it belongs to user 65534"},
+                                           ForeignObject{"Fifo", true, geteuid(),
+                                                         ": not used: not a regular file"}),
+                         [](const auto& info) { return std::string(info.param.pszCase); });
 
 // Kind bits and owners that no mutex of ours can have, written by a process
 // that holds the object: Lock refuses them without calling the C library's
@@ -202,20 +185,17 @@ TEST_F(ShmObjectsTest, CorruptMutexIsRefusedNotLocked) {
     std::size_t nOffset;
     int nValue;
   } kCases[] = {
-      {"priority inheritance", offsetof(pthread_mutex_t, __data.__kind),
-       0x91 | 0x20},
-      {"priority protection", offsetof(pthread_mutex_t, __data.__kind),
-       0x91 | 0x40},
+      {"priority inheritance", offsetof(pthread_mutex_t, __data.__kind), 0x91 | 0x20},
+      {"priority protection", offsetof(pthread_mutex_t, __data.__kind), 0x91 | 0x40},
       {"not robust", offsetof(pthread_mutex_t, __data.__kind), 0x81},
       {"owner no thread has", offsetof(pthread_mutex_t, __data.__owner), -5},
-      {"lock word of no thread", offsetof(pthread_mutex_t, __data.__lock),
-       0x3FFFFFFF},
+      {"lock word of no thread", offsetof(pthread_mutex_t, __data.__lock), 0x3FFFFFFF},
   };
   for (const auto& c : kCases) {
     SCOPED_TRACE(c.pszCase);
     CMemMapFile holder;
     ASSERT_EQ(holder.Create(m_strName, 201, 0, nullptr), 1);
-    const int fd = open(File(m_strName + "MUTEX").c_str(), O_RDWR);
+    const int fd = open(ObjectFile(m_strName + "MUTEX").c_str(), O_RDWR);
     ASSERT_GE(fd, 0);
     ASSERT_EQ(pwrite(fd, &c.nValue, sizeof c.nValue, off_t(64 + c.nOffset)),
               ssize_t{sizeof c.nValue});
@@ -223,8 +203,7 @@ TEST_F(ShmObjectsTest, CorruptMutexIsRefusedNotLocked) {
 
     EXPECT_EQ(holder.Lock(), nullptr);
     EXPECT_EQ(holder.GetLastWait(), platform::WaitResult::Failed);
-    EXPECT_EQ(holder.GetProblem(),
-              m_strName + "MUTEX: not used: its mutex is corrupt");
+    EXPECT_EQ(holder.GetProblem(), m_strName + "MUTEX: not used: its mutex is corrupt");
     holder.Unlock();
     CMemMapFile newcomer;
     EXPECT_EQ(newcomer.Create(m_strName, 201, 0, nullptr), 1);
@@ -252,7 +231,7 @@ TEST_F(ShmObjectsTest, FailedViewReleasesItsHandlesBeforeCreate) {
 TEST_F(ShmObjectsTest, SymlinkInPlaceOfANameIsNotFollowed) {
   testsupport::TempDir dir;
   const std::string strTarget = dir.WriteFile("target", std::string(201, 'T'));
-  ASSERT_EQ(symlink(strTarget.c_str(), File(m_strName).c_str()), 0);
+  ASSERT_EQ(symlink(strTarget.c_str(), ObjectFile(m_strName).c_str()), 0);
 
   CMemMapFile map;
   EXPECT_EQ(map.Open(m_strName, 201, 0), 0);
