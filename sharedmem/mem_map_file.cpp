@@ -67,11 +67,18 @@ void CMemMapFile::NoteProblem(const char* pszSuffix,
 }
 
 void* CMemMapFile::Lock() {
+  return LockUntil(platform::deadlineAfter(kLockTimeoutMs));
+}
+
+void* CMemMapFile::LockUntil(platform::Deadline deadline) {
   m_lastWait = platform::WaitResult::Failed;
   if (!m_pView) return nullptr;
+  const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+      deadline - std::chrono::steady_clock::now());
   // Abandoned counts as failure: the bytes may be half written. The mutex is
   // ours all the same, and the caller's Unlock releases it.
-  m_lastWait = m_hMutex.Lock(kLockTimeoutMs);
+  m_lastWait = m_hMutex.Lock(
+      left.count() > 0 ? static_cast<std::uint32_t>(left.count()) : 0);
   if (m_lastWait == platform::WaitResult::Failed) {
     NoteProblem("MUTEX", m_hMutex.GetProblem());
   }

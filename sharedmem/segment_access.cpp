@@ -1,5 +1,6 @@
 #include "sharedmem/segment_access.h"
 
+#include <atomic>
 #include <cstdio>
 #include <cstring>
 
@@ -21,6 +22,22 @@ bool CopyText(const CMemMapFile& map, const void* pView, std::string& strText) {
   if (!platform::CopyView(szBytes, pView, Bytes(map))) return false;
   strText.assign(szBytes, strnlen(szBytes, Bytes(map)));
   return true;
+}
+
+// Copies a text with its NUL to the start of a locked view so that a writer
+// killed at any point leaves either the old text emptied or the whole new
+// one: byte 0 is cleared first and written last. Bytes after the new NUL
+// keep their contents.
+bool CopyTextWhole(void* pView, const std::string& strText) {
+  char* pBytes = static_cast<char*>(pView);
+  static const char kNul = '\0';
+  if (!platform::CopyView(pBytes, &kNul, 1) ||
+      !platform::CopyView(pBytes + 1, strText.c_str() + 1, strText.size())) {
+    return false;
+  }
+  // Nothing above may be moved past the store of byte 0.
+  std::atomic_signal_fence(std::memory_order_release);
+  return platform::CopyView(pBytes, strText.c_str(), 1);
 }
 
 }  // namespace
@@ -58,21 +75,22 @@ bool TakeText(CMemMapFile& map, std::string& strText) {
   return bTaken;
 }
 
-bool WriteBytes(CMemMapFile& map, const void* pBytes, std::size_t nCount) {
-  void* pView = nCount <= map.GetSize() ? map.Lock() : nullptr;
-  const bool bWritten = pView && platform::CopyView(pView, pBytes, nCount);
+bool WriteText(CMemMapFile& map, const std::string& strText) {
+  void* pView = strText.size() < Bytes(map) ? map.Lock() : nullptr;
+  const bool bWritten = pView && CopyTextWhole(pView, strText);
   map.Unlock();
   return bWritten;
 }
 
 SlotResult WriteTextIfFree(CMemMapFile& map, const std::string& strText,
-                           std::string& strWaiting) {
-  void* pView = strText.size() < Bytes(map) ? map.Lock() : nullptr;
+                           std::string& strWaiting,
+                           platform::Deadline deadline) {
+  void* pView = strText.size() < Bytes(map) ? map.LockUntil(deadline) : nullptr;
   SlotResult result = SlotResult::Failed;
   if (pView && CopyText(map, pView, strWaiting)) {
     if (IsPath(strWaiting)) {
       result = SlotResult::Waiting;
-    } else if (platform::CopyView(pView, strText.c_str(), strText.size() + 1)) {
+    } else if (CopyTextWhole(pView, strText)) {
       result = SlotResult::Written;
     }
   }

@@ -56,22 +56,21 @@ bool ReadText(CMemMapFile& map, std::string& strText);
 // As ReadText, and then clears the segment when the text was not empty.
 bool TakeText(CMemMapFile& map, std::string& strText);
 
-// Copies nCount bytes to the start of the segment. Nothing is written when
-// they do not fit.
-bool WriteBytes(CMemMapFile& map, const void* pBytes, std::size_t nCount);
-
-// Writes the text with its NUL.
-inline bool WriteText(CMemMapFile& map, const std::string& strText) {
-  return WriteBytes(map, strText.c_str(), strText.size() + 1);
-}
+// Writes the text with its NUL at the start of the segment; bytes after the
+// NUL keep their contents. Whole or not at all for every reader, even when
+// this process dies part-way: the old text emptied, or the whole new one.
+// Nothing is written when it does not fit.
+bool WriteText(CMemMapFile& map, const std::string& strText);
 
 enum class SlotResult { Written, Waiting, Failed };
 
-// The path slot: writes the text with its NUL, as WriteText does, unless the
-// segment holds a path that its reader has not taken yet (IsPath); Waiting
-// then, with that path in strWaiting, and nothing written. One access.
+// The path slot: writes the text as WriteText does, unless the segment holds
+// a path that its reader has not taken yet (IsPath); Waiting then, with that
+// path in strWaiting, and nothing written. One access, whose wait for the
+// mutex ends at the deadline.
 SlotResult WriteTextIfFree(CMemMapFile& map, const std::string& strText,
-                           std::string& strWaiting);
+                           std::string& strWaiting,
+                           platform::Deadline deadline);
 
 // The text with non-printable bytes written as \xHH, for messages.
 std::string Escape(const std::string& strText);

@@ -36,8 +36,12 @@ class CXverInterface {
   std::int32_t OpenShipSpeedDirMap();
   std::int32_t OpenXbtFromXverMap();
 
-  // Transmit request. SubmitPath: 1 handed over, 0 refused.
+  // Transmit request. SubmitPath: 1 handed over, 0 refused; says why on
+  // standard error where there is something to say.
   std::int32_t SubmitPath(const std::string& strRequest);
+  // As SubmitPath, leaving the line it would say in strMessage ("" when
+  // none), without "xversend: ".
+  std::int32_t Submit(const std::string& strRequest, std::string& strMessage);
   // One of the kStatus codes below.
   std::int32_t GetXmitterStatus();
   // Text of "MM_XMITERSTATUS", or empty when it cannot be read.
@@ -46,9 +50,12 @@ class CXverInterface {
   std::string ReadXmitPath();
   // 1 when the path was written to "MM_XMITPATH"; 0 when nothing was written:
   // it was too long for the segment, the segment could not be locked, or a
-  // path (not a bare word) found another path still waiting there for
-  // kSlotWaitMs.
+  // path (not a bare word) found no other process holding the segment, or
+  // another path still waiting there for kSlotWaitMs in all. Says why as
+  // SubmitPath does; the second form leaves the line in strMessage.
   std::int32_t WriteXmitPath(const std::string& strPath);
+  std::int32_t WriteXmitPath(const std::string& strPath,
+                             std::string& strMessage);
 
   // Setup-file check. ReadSetupFile: 1 when the file was read through and
   // passed validation; the outcome is kept in m_bSetupValid.

@@ -29,6 +29,12 @@ bool FileExists(const std::string& strPath) {
 // How long to rest between tries to attach what another process holds up.
 constexpr auto kAttachRetryInterval = std::chrono::milliseconds(100);
 
+void PrintTaken(const std::string& strPath) {
+  std::printf("%s\t%s\n", segments::Escape(strPath).c_str(),
+              FileExists(strPath) ? "file exists" : "no such file");
+  std::fflush(stdout);
+}
+
 class Server {
  public:
   // Attaches all seven segments, trying again for as long as some cannot be
@@ -82,8 +88,9 @@ class Server {
     return false;
   }
 
- private:
   CMemMapFile& Path() { return m_maps[3]; }
+
+ private:
   CMemMapFile& Status() { return m_maps[4]; }
 
   CMemMapFile m_maps[7];
@@ -110,6 +117,9 @@ int Serve(const Args& args) {
 
   std::signal(SIGINT, OnStopSignal);
   std::signal(SIGTERM, OnStopSignal);
+#ifdef SIGBREAK
+  std::signal(SIGBREAK, OnStopSignal);  // Ctrl+Break in a Windows console
+#endif
   Server server;
   if (!server.Attach())
     return Fail("stopped before it could attach all seven segments");
@@ -118,12 +128,15 @@ int Serve(const Args& args) {
   if (!bFixedStatus) server.Report("READY");
   std::string strPath;
   while (server.NextPath(strPath)) {
-    std::printf("%s\t%s\n", segments::Escape(strPath).c_str(),
-                FileExists(strPath) ? "file exists" : "no such file");
-    std::fflush(stdout);
+    PrintTaken(strPath);
     if (bOnce) break;
   }
+  // Senders see STOPPED from here on; a path handed over before that is
+  // taken, not left to go with this process's hold.
   server.Report("STOPPED");
+  if (segments::TakeText(server.Path(), strPath) && !strPath.empty()) {
+    PrintTaken(strPath);
+  }
   return 0;
 }
 
