@@ -139,7 +139,57 @@ TEST_F(XversendTest, PeerKilledWhileReportingReadyTakesItsReadyAlong) {
 
   const ProcessResult result = Run({"C:\\Data\\obs.txt"});
   EXPECT_EQ(result.nExitCode, 0);
-  EXPECT_EQ(result.strStderr, "");
+  EXPECT_EQ(result.strStderr,
+            "xversend: MM_XMITERSTATUS: no process holds it: is the transceiver-control "
+            "process running?\n");
+}
+
+// A sender killed at each point of writing its path into the slot: the peer,
+// once it has taken over the abandoned mutex, finds the old text as it was
+// (killed before it wrote), emptied, or the whole new path; never a mix.
+TEST_F(XversendTest, SenderKilledPartWayLeavesTheOldTextEmptiedOrTheWholeNewPath) {
+  const std::string strOld = "SENT by the transceiver, 0000";
+  const std::string strNew = "D:\\new\\obs_001.txt";
+  const std::size_t nWhole = strNew.size() + 2;  // byte 0 twice, the rest once
+  for (std::size_t nBytes = 0; nBytes <= nWhole; ++nBytes) {
+    SCOPED_TRACE(nBytes);
+    WriteText("MM_XMITPATH", strOld);
+    const int nExit = testsupport::RunProcess({testsupport::TornWriterPath(), "MM_XMITPATH", strNew,
+                                               std::to_string(nBytes)})
+                          .nExitCode;
+    EXPECT_EQ(nExit, nBytes < nWhole ? 9 : 0);
+    Recover("MM_XMITPATH");
+    EXPECT_EQ(ReadText("MM_XMITPATH"), nBytes == 0 ? strOld : nBytes < nWhole ? "" : strNew);
+  }
+}
+
+// A peer that keeps re-taking the path mutex, 2.9 s at a time, while a path
+// waits in the slot: the slot's 3000 ms are 3000 ms in all, lock waits
+// included.
+TEST_F(XversendTest, SlotBoundCountsItsLockWaitsToo) {
+  WriteText("MM_XMITERSTATUS", "READY");
+  WriteText("MM_XMITPATH", "C:\\old.txt");
+  std::atomic<bool> bHeld{false};
+  std::atomic<bool> bStop{false};
+  std::thread peer([&] {
+    CMemMapFile slot;
+    ASSERT_TRUE(segments::Attach(slot, "MM_XMITPATH"));
+    while (!bStop) {
+      slot.Lock();
+      bHeld = true;
+      std::this_thread::sleep_for(std::chrono::milliseconds(2900));
+      slot.Unlock();
+      // Long enough for the waiting sender to look, short of its next look.
+      std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+  });
+  ASSERT_TRUE(testsupport::WaitUntil([&] { return bHeld.load(); }));
+  const ProcessResult result = Run({"C:\\new.txt"});
+  bStop = true;
+  peer.join();
+  EXPECT_EQ(result.nExitCode, 0);
+  EXPECT_LT(result.dSeconds, 3.5);
+  EXPECT_EQ(ReadText("MM_XMITPATH"), "C:\\old.txt");
 }
 
 // Thirty senders start at once while this process holds every segment:

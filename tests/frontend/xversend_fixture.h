@@ -5,7 +5,9 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "platform/platform.h"
@@ -51,7 +53,42 @@ class XversendTest : public SystemSegmentsTest {
     return testsupport::RunProcess(command);
   }
 
+  // One request end to end: the status and the slot as a peer left them, the
+  // request, and what xversend answered, said and left in the slot.
+  struct Scenario {
+    const char* pszCase;
+    const char* pszStatus;
+    const char* pszSlot;
+    std::vector<std::string> request;
+    int nExit;
+    const char* pszSlotAfter;
+    std::string strLine;               // on standard error, without its line end; "" for none
+    const char* pszFreedTo = nullptr;  // written to the slot 300 ms into the run
+    double dMinSeconds = 0;
+    double dMaxSeconds = 1;  // beyond what starting a process costs
+  };
+
+  void Check(const Scenario& c) {
+    SCOPED_TRACE(c.pszCase);
+    if (m_dStartCost < 0) m_dStartCost = Run({"word"}).dSeconds;
+    WriteText("MM_XMITERSTATUS", c.pszStatus);
+    WriteText("MM_XMITPATH", c.pszSlot);
+    std::thread peer([&] {
+      if (!c.pszFreedTo) return;
+      std::this_thread::sleep_for(std::chrono::milliseconds(300));
+      WriteText("MM_XMITPATH", c.pszFreedTo);
+    });
+    const ProcessResult result = Run(c.request);
+    peer.join();
+    EXPECT_EQ(result.nExitCode, c.nExit);
+    EXPECT_EQ(result.strStderr, c.strLine.empty() ? "" : "xversend: " + c.strLine + "\n");
+    EXPECT_EQ(ReadText("MM_XMITPATH"), c.pszSlotAfter);
+    EXPECT_GE(result.dSeconds, c.dMinSeconds);
+    EXPECT_LT(result.dSeconds, c.dMaxSeconds + m_dStartCost);
+  }
+
   TempDir m_drive;
+  double m_dStartCost = -1;
 };
 
 }  // namespace testsupport

@@ -1,5 +1,6 @@
 #include "support/system_segments.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "support/test_env.h"
@@ -49,8 +50,11 @@ CMemMapFile& SystemSegmentsTest::Segment(const char* pszName) {
 }
 
 void SystemSegmentsTest::WriteBytes(const char* pszName, const std::string& strBytes) {
-  EXPECT_TRUE(segments::WriteBytes(Segment(pszName), strBytes.data(), strBytes.size()))
-      << "could not write " << pszName;
+  CMemMapFile& map = Segment(pszName);
+  char* pView = static_cast<char*>(map.Lock());
+  EXPECT_NE(pView, nullptr) << "could not lock " << pszName;
+  if (pView) std::copy(strBytes.begin(), strBytes.end(), pView);
+  map.Unlock();
 }
 
 std::string SystemSegmentsTest::ReadBytes(const char* pszName) {

@@ -54,6 +54,7 @@ bool WaitUntil(const std::function<bool()>& condition, int nTimeoutMs) {
 }
 
 const char* TestPeerPath() { return XVER_TEST_PEER_PATH; }
+const char* TornWriterPath() { return XVER_TORN_WRITER_PATH; }
 const char* XversendPath() { return XVERSEND_PATH; }
 const char* XverctlPath() { return XVERCTL_PATH; }
 

@@ -36,6 +36,7 @@ void RemoveFileAt(const std::string& strPath);
 bool WaitUntil(const std::function<bool()>& condition, int nTimeoutMs = 10000);
 
 const char* TestPeerPath();
+const char* TornWriterPath();
 const char* XversendPath();
 const char* XverctlPath();
 

@@ -73,6 +73,22 @@ TEST_F(XverctlTest, ServerStopsCleanlyWhenAskedAndStopsReportingReady) {
   EXPECT_EQ(RunProcess({XversendPath(), "C:\\x"}).nExitCode, 0);
 }
 
+// Asked to stop right after a hand-off, before its next look, the server
+// still takes the path: it says STOPPED first, then empties the slot.
+TEST_F(XverctlTest, ServerStoppedRightAfterAHandOffStillTakesThePath) {
+  for (int i = 0; i < 20; ++i) {
+    const std::string strPath = "C:\\Data\\last_" + std::to_string(i) + ".txt";
+    ChildProcess server;
+    ASSERT_TRUE(server.Start({XverctlPath(), "serve"}));
+    ASSERT_TRUE(WaitForStatus("READY"));
+    ASSERT_EQ(RunProcess({XversendPath(), strPath}).nExitCode, 1);
+    if (!server.Interrupt()) GTEST_SKIP() << "no stop request on this platform";
+    EXPECT_EQ(server.Wait(), 0);
+    EXPECT_EQ(server.Stdout(), strPath + "\tno such file\n") << i;
+    EXPECT_EQ(ReadText("MM_XMITERSTATUS"), "STOPPED");
+  }
+}
+
 TEST_F(XverctlTest, HeldStatusMutexMakesXversendRefuseAfterThreeSeconds) {
   WriteText("MM_XMITERSTATUS", "READY");
   ChildProcess holder;
