@@ -25,8 +25,11 @@ struct SecurityAttributes {
 using Handle = int;
 #endif
 
-// Characters whose presence marks a request as a file path.
-extern const char kPathMarkers[];
+// Whether a text holds a character that marks it as a file path: ':' or '\\',
+// on POSIX also '/'. Where the ANSI code page has double-byte characters
+// (Windows), the text is read character by character, so that the second
+// byte of one, which may be 0x5C, is never taken for a backslash.
+bool hasPathMarker(const std::string& strText);
 
 // Opens the null device on each of the standard descriptors 0, 1 and 2 that
 // is closed, so that no named object can take one of them and receive the

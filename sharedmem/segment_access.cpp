@@ -28,7 +28,7 @@ bool CopyText(const CMemMapFile& map, const void* pView, std::string& strText) {
 void KeepStandardStreams() { platform::openStandardStreams(); }
 
 bool IsPath(const std::string& strText) {
-  return strText.find_first_of(platform::kPathMarkers) != std::string::npos;
+  return platform::hasPathMarker(strText);
 }
 
 bool Attach(CMemMapFile& map, const std::string& strName) {

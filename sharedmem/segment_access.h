@@ -30,7 +30,8 @@ inline constexpr const char* kAll[] = {
 void KeepStandardStreams();
 
 // Whether a text is a file path: it holds a colon or a backslash (on POSIX
-// hosts also '/'). A path request waits for "READY"; a bare word does not.
+// hosts also '/'), read character by character in a double-byte code page.
+// A path request waits for "READY"; a bare word does not.
 bool IsPath(const std::string& strText);
 
 // Attaches to the named segment, or creates it when no process has.

@@ -7,9 +7,6 @@
 
 namespace platform {
 
-// A drive colon or a backslash marks a Windows path.
-const char kPathMarkers[] = ":\\";
-
 namespace {
 
 // The caption a message box of this program carries: the name of its
