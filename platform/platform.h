@@ -31,6 +31,14 @@ using Handle = int;
 // byte of one, which may be 0x5C, is never taken for a backslash.
 bool hasPathMarker(const std::string& strText);
 
+// The request: the program's first argument, exactly as its caller gave it.
+// POSIX: argv[1] unchanged. Windows: the argument from the Unicode command
+// line, split as the C runtime splits it, in the ANSI code page; false, with
+// strProblem saying why, when that code page cannot hold it exactly. Without
+// an argument the request is empty. nIgnored: how many arguments follow it.
+bool requestArgument(int argc, char* argv[], std::string& strRequest,
+                     int& nIgnored, std::string& strProblem);
+
 // Opens the null device on each of the standard descriptors 0, 1 and 2 that
 // is closed, so that no named object can take one of them and receive the
 // program's messages. Call first thing in main. Nothing to do on Windows.

@@ -27,6 +27,12 @@ bool CopyText(const CMemMapFile& map, const void* pView, std::string& strText) {
 
 void KeepStandardStreams() { platform::openStandardStreams(); }
 
+bool RequestArgument(int argc, char* argv[], std::string& strRequest,
+                     int& nIgnored, std::string& strProblem) {
+  return platform::requestArgument(argc, argv, strRequest, nIgnored,
+                                   strProblem);
+}
+
 bool IsPath(const std::string& strText) {
   return platform::hasPathMarker(strText);
 }

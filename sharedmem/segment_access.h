@@ -29,6 +29,12 @@ inline constexpr const char* kAll[] = {
 // may have left closed: call first thing in main.
 void KeepStandardStreams();
 
+// The request from the program's arguments, exactly as its caller gave it;
+// false, with strProblem saying why, when it cannot be had whole (see
+// platform::requestArgument).
+bool RequestArgument(int argc, char* argv[], std::string& strRequest,
+                     int& nIgnored, std::string& strProblem);
+
 // Whether a text is a file path: it holds a colon or a backslash (on POSIX
 // hosts also '/'), read character by character in a double-byte code page.
 // A path request waits for "READY"; a bare word does not.
