@@ -110,10 +110,14 @@ void removeName(const std::string& strName) noexcept;
 void FlushView(void* pView, std::uint32_t nSize) noexcept;
 void UnmapView(void* pView, std::uint32_t nSize) noexcept;
 
-// Copies nCount bytes to or from a view. false when the object behind the
-// view was cut short by another process during the copy (POSIX), which then
-// stopped part-way; a view cannot shrink on Windows.
+// Copies nCount bytes to or from a view. false when a page of the view could
+// not be read or written, and the copy stopped part-way: the object behind it
+// was cut short by another process (POSIX; Windows: a file-backed one), or
+// its pages are not committed, not accessible or could not be paged in
+// (Windows). copyProblem() then says why.
 bool CopyView(void* pTo, const void* pFrom, std::size_t nCount) noexcept;
+// Why the last CopyView of this thread that failed did so.
+std::string copyProblem();
 
 enum class WaitResult {
   Acquired,   // the mutex is now held by this thread

@@ -14,11 +14,19 @@ std::size_t Bytes(const CMemMapFile& map) {
   return map.GetSize() < kSize ? map.GetSize() : kSize;
 }
 
+// A guarded copy to or from the view of a locked segment. A failed one is a
+// problem of the segment: its pages could not be read or written.
+bool Copy(CMemMapFile& map, void* pTo, const void* pFrom, std::size_t nCount) {
+  if (platform::CopyView(pTo, pFrom, nCount)) return true;
+  map.NoteProblem("", platform::copyProblem());
+  return false;
+}
+
 // Reads the text of a locked segment through a buffer of all its bytes, so
 // that nothing reads the view but the guarded copy.
-bool CopyText(const CMemMapFile& map, const void* pView, std::string& strText) {
+bool CopyText(CMemMapFile& map, const void* pView, std::string& strText) {
   char szBytes[kSize];
-  if (!platform::CopyView(szBytes, pView, Bytes(map))) return false;
+  if (!Copy(map, szBytes, pView, Bytes(map))) return false;
   strText.assign(szBytes, strnlen(szBytes, Bytes(map)));
   return true;
 }
@@ -53,7 +61,7 @@ bool TakeText(CMemMapFile& map, std::string& strText) {
   bool bTaken = pView && CopyText(map, pView, strText);
   if (bTaken && !strText.empty()) {
     static const char kZeros[kSize] = {};
-    bTaken = platform::CopyView(pView, kZeros, Bytes(map));
+    bTaken = Copy(map, pView, kZeros, Bytes(map));
   }
   map.Unlock();
   return bTaken;
@@ -61,7 +69,7 @@ bool TakeText(CMemMapFile& map, std::string& strText) {
 
 bool WriteBytes(CMemMapFile& map, const void* pBytes, std::size_t nCount) {
   void* pView = nCount <= map.GetSize() ? map.Lock() : nullptr;
-  const bool bWritten = pView && platform::CopyView(pView, pBytes, nCount);
+  const bool bWritten = pView && Copy(map, pView, pBytes, nCount);
   map.Unlock();
   return bWritten;
 }
@@ -73,7 +81,7 @@ SlotResult WriteTextIfFree(CMemMapFile& map, const std::string& strText,
   if (pView && CopyText(map, pView, strWaiting)) {
     if (IsPath(strWaiting)) {
       result = SlotResult::Waiting;
-    } else if (platform::CopyView(pView, strText.c_str(), strText.size() + 1)) {
+    } else if (Copy(map, pView, strText.c_str(), strText.size() + 1)) {
       result = SlotResult::Written;
     }
   }

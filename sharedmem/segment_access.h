@@ -44,8 +44,8 @@ bool IsPath(const std::string& strText);
 bool Attach(CMemMapFile& map, const std::string& strName);
 
 // Every access below is one Lock/Unlock pair, and fails (false) when the
-// segment could not be locked, or was cut short by another process while it
-// was copied.
+// segment could not be locked, or its pages could not be read or written
+// (cut short by another process, not committed), which GetProblem then says.
 
 // The NUL-terminated text at the start of the segment; a segment without a
 // NUL gives all its bytes. strText is untouched on failure.

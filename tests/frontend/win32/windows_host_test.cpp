@@ -1,6 +1,7 @@
 // xversend on a Windows host: requests in Unicode that the ANSI code page
-// may not hold, and double-byte code pages. It hands over exactly what its
-// caller gave, or refuses saying why.
+// may not hold, double-byte code pages, and a segment whose file is cut short
+// under it. It hands over exactly what its caller gave, or refuses saying
+// why, and never crashes.
 #define WIN32_LEAN_AND_MEAN
 #ifndef NOMINMAX  // the MinGW C++ library defines it already
 #define NOMINMAX
@@ -9,9 +10,11 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <string>
 
 #include "frontend/xversend_fixture.h"
+#include "platform/win32/system_error.h"
 #include "support/win32/code_page.h"
 
 namespace {
@@ -75,6 +78,102 @@ TEST_F(XversendTest, RequestIsHandedOverExactlyInTheCodePageOrRefused) {
               c.pszSlotAfter ? c.pszSlotAfter : c.pszSlot);
   }
   if (nRun == 0) GTEST_SKIP() << "no cases for code page " << nCodePage;
+}
+
+// A segment held by a peer as a section over a file, and the file cut short
+// from the Linux side (no Windows call cuts a mapped file short, so this
+// needs Wine): every request is refused with a line, the mutex released each
+// time; once the file is whole again a path is handed over.
+TEST_F(XversendTest, SegmentFileCutShortUnderAHolderIsRefusedWithALine) {
+  using UnixName = char*(CDECL*)(const wchar_t*);
+  const auto unixName =
+      reinterpret_cast<UnixName>(reinterpret_cast<void*>(GetProcAddress(
+          GetModuleHandleA("kernel32.dll"), "wine_get_unix_file_name")));
+  if (!unixName) GTEST_SKIP() << "needs Wine to cut a mapped file short";
+  const struct {
+    const char* pszSegment;
+    const char* pszOther;
+    const char* pszRequest;
+  } kCases[] = {
+      {"MM_XMITERSTATUS", "MM_XMITPATH", "C:\\Data\\obs.txt"},
+      {"MM_XMITPATH", "MM_XMITERSTATUS", "word"},
+      {"MM_XMITPATH", "MM_XMITERSTATUS", "C:\\Data\\obs.txt"},
+  };
+  CloseSegments();
+  for (const auto& c : kCases) {
+    SCOPED_TRACE(std::string(c.pszSegment) + " / " + c.pszRequest);
+    // The other segment the request needs, held as the fixture holds it.
+    CMemMapFile other;
+    ASSERT_TRUE(segments::Attach(other, c.pszOther));
+    const std::string strStatus = "READY";
+    const std::string strFile = m_drive.WriteFile(
+        "segment.bin", std::string(c.pszSegment) == "MM_XMITERSTATUS"
+                           ? strStatus + std::string(4096 - 5, '\0')
+                           : std::string(4096, '\0'));
+    if (std::string(c.pszOther) == "MM_XMITERSTATUS") {
+      ASSERT_TRUE(segments::WriteText(other, strStatus));
+    }
+    HANDLE hFile = CreateFileA(strFile.c_str(), GENERIC_READ | GENERIC_WRITE,
+                               FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                               OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(hFile, INVALID_HANDLE_VALUE);
+    HANDLE hSection =
+        CreateFileMappingA(hFile, nullptr, PAGE_READWRITE, 0, 0, c.pszSegment);
+    const DWORD nError = GetLastError();
+    ASSERT_NE(hSection, nullptr);
+    ASSERT_NE(nError, DWORD{ERROR_ALREADY_EXISTS});
+
+    wchar_t szWide[MAX_PATH] = {};
+    ASSERT_GT(
+        MultiByteToWideChar(CP_ACP, 0, strFile.c_str(), -1, szWide, MAX_PATH),
+        0);
+    char* pszUnix = unixName(szWide);
+    ASSERT_NE(pszUnix, nullptr);
+    const std::string strUnix = pszUnix;
+    HeapFree(GetProcessHeap(), 0, pszUnix);
+    // A Linux program started from Wine runs on after its Windows process
+    // has ended: wait for the size it gave.
+    const auto resize = [&](const char* pszSize, LONGLONG nSize) {
+      testsupport::RunProcess({"/usr/bin/truncate", "-s", pszSize, strUnix});
+      const auto deadline =
+          std::chrono::steady_clock::now() + std::chrono::seconds(10);
+      LARGE_INTEGER size{};
+      while (GetFileSizeEx(hFile, &size) && size.QuadPart != nSize) {
+        ASSERT_LT(std::chrono::steady_clock::now(), deadline);
+        Sleep(5);
+      }
+    };
+
+    resize("0", 0);
+    const std::string strLine = std::string("xversend: ") + c.pszSegment +
+                                ": " + platform::errorText(ERROR_NOACCESS) +
+                                "\n";
+    for (int nRun = 1; nRun <= 2; ++nRun) {
+      SCOPED_TRACE(nRun);
+      const ProcessResult result = Run({c.pszRequest});
+      EXPECT_EQ(result.nExitCode, 0);
+      EXPECT_EQ(result.strStderr, strLine);
+    }
+
+    resize("4096", 4096);
+    CMemMapFile restored;
+    ASSERT_TRUE(segments::Attach(restored, c.pszSegment));
+    if (std::string(c.pszSegment) == "MM_XMITERSTATUS") {
+      ASSERT_TRUE(segments::WriteText(restored, strStatus));
+    }
+    const ProcessResult result = Run({"C:\\Data\\restored.txt"});
+    EXPECT_EQ(result.nExitCode, 1);
+    EXPECT_EQ(result.strStderr, "");
+    std::string strPath;
+    CMemMapFile& slot =
+        std::string(c.pszSegment) == "MM_XMITPATH" ? restored : other;
+    ASSERT_TRUE(segments::ReadText(slot, strPath));
+    EXPECT_EQ(strPath, "C:\\Data\\restored.txt");
+
+    restored.Close();
+    CloseHandle(hSection);
+    CloseHandle(hFile);
+  }
 }
 
 }  // namespace
