@@ -163,7 +163,9 @@ class NamedMutex {
 };
 
 // Shows the user a message. Windows: a modal box with one OK button, returning
-// when it is dismissed. POSIX: one line on standard error, no wait.
+// when it is dismissed, where someone can see it; in a window station nobody
+// sees (a service, a task in session 0), one line on standard error, no wait.
+// POSIX: one line on standard error, no wait.
 void showMessage(const std::string& strText);
 
 // The host path of one of the program's built-in Windows paths. Windows: the
