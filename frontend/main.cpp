@@ -1,5 +1,8 @@
 // xversend PATH: hands PATH to the transceiver-control process when it reports
 // "READY". Exit status 1: handed over; 0: refused.
+#include <cstdio>
+#include <string>
+
 #include "sharedmem/segment_access.h"
 #include "sharedmem/xver_interface.h"
 
@@ -13,5 +16,15 @@ int main(int argc, char* argv[]) {
   // The outcome of start-up does not stop the request.
   g_xverInterface.Init();
 
-  return g_xverInterface.SubmitPath(argc > 1 ? argv[1] : "");
+  // A request that cannot be had whole is refused: a path changed on the way
+  // could name another file.
+  std::string strRequest;
+  std::string strProblem;
+  int nIgnored = 0;
+  if (!segments::RequestArgument(argc, argv, strRequest, nIgnored,
+                                 strProblem)) {
+    std::fprintf(stderr, "xversend: %s\n", strProblem.c_str());
+    return 0;
+  }
+  return g_xverInterface.SubmitPath(strRequest);
 }

@@ -26,8 +26,19 @@ struct SecurityAttributes {
 using Handle = int;
 #endif
 
-// Characters whose presence marks a request as a file path.
-extern const char kPathMarkers[];
+// Whether a text holds a character that marks it as a file path: ':' or '\\',
+// on POSIX also '/'. Where the ANSI code page has double-byte characters
+// (Windows), the text is read character by character, so that the second
+// byte of one, which may be 0x5C, is never taken for a backslash.
+bool hasPathMarker(const std::string& strText);
+
+// The request: the program's first argument, exactly as its caller gave it.
+// POSIX: argv[1] unchanged. Windows: the argument from the Unicode command
+// line, split as the C runtime splits it, in the ANSI code page; false, with
+// strProblem saying why, when that code page cannot hold it exactly. Without
+// an argument the request is empty. nIgnored: how many arguments follow it.
+bool requestArgument(int argc, char* argv[], std::string& strRequest,
+                     int& nIgnored, std::string& strProblem);
 
 // Readies a program's process, first thing in main: opens the null device on
 // each of the standard descriptors 0, 1 and 2 that is closed, so that no
@@ -135,10 +146,14 @@ std::string removeNameFolder();
 void FlushView(void* pView, std::uint32_t nSize) noexcept;
 void UnmapView(void* pView, std::uint32_t nSize) noexcept;
 
-// Copies nCount bytes to or from a view. false when the object behind the
-// view was cut short by another process during the copy (POSIX), which then
-// stopped part-way; a view cannot shrink on Windows.
+// Copies nCount bytes to or from a view. false when a page of the view could
+// not be read or written, and the copy stopped part-way: the object behind it
+// was cut short by another process (POSIX; Windows: a file-backed one), or
+// its pages are not committed, not accessible or could not be paged in
+// (Windows). copyProblem() then says why.
 bool CopyView(void* pTo, const void* pFrom, std::size_t nCount) noexcept;
+// Why the last CopyView of this thread that failed did so.
+std::string copyProblem();
 
 enum class WaitResult {
   Acquired,   // the mutex is now held by this thread
@@ -185,7 +200,9 @@ class NamedMutex {
 };
 
 // Shows the user a message. Windows: a modal box with one OK button, returning
-// when it is dismissed. POSIX: one line on standard error, no wait.
+// when it is dismissed, where someone can see it; in a window station nobody
+// sees (a service, a task in session 0), one line on standard error, no wait.
+// POSIX: one line on standard error, no wait.
 void showMessage(const std::string& strText);
 
 // The host path of one of the program's built-in Windows paths. Windows: the

@@ -25,6 +25,16 @@ windows_tools_ready() {
   ((${#missing[@]} == 0)) || bash scripts/install_deps.sh "${missing[@]}"
 }
 
+# The cases for a double-byte code page run again in code page 932, which
+# Wine takes from the locale ja_JP.UTF-8 (tests/CMakeLists.txt): it is made
+# here when missing, as root with the package locales; otherwise those runs
+# are left out, with a note.
+japanese_locale_ready() {
+  locale -a 2>/dev/null | grep -qix 'ja_JP.utf-\?8' && return 0
+  [ "$(id -u)" = 0 ] && bash scripts/install_deps.sh locales &&
+    localedef -i ja_JP -f UTF-8 ja_JP.UTF-8
+}
+
 if ! windows_tools_ready; then
   if [ "${1:-}" = --if-available ]; then
     echo "Windows tests skipped" >&2
@@ -53,8 +63,15 @@ for preset in windows windows-x86; do
   cmake --build --preset "$preset"
 done
 
+leave_out=()
+if ! japanese_locale_ready; then
+  echo "code page 932 runs left out: no locale ja_JP.UTF-8" \
+    "(as root: apt-get install locales; localedef -i ja_JP -f UTF-8 ja_JP.UTF-8)" >&2
+  leave_out=(-E '_cp932$')
+fi
+
 start_wine windows
-ctest --preset windows
+ctest --preset windows "${leave_out[@]}"
 stop_wine
 
 # Without its 32-bit half, this Wine ends a 32-bit program at once with exit
@@ -63,7 +80,7 @@ stop_wine
 start_wine windows-x86
 version=$("$run" "$prefix" build/windows-x86/xverctl.exe --version | tr -d '\r') || true
 if [[ $version == "xverctl "* ]]; then
-  ctest --preset windows-x86
+  ctest --preset windows-x86 "${leave_out[@]}"
 else
   echo "32-bit Windows tests skipped: this Wine cannot start 32-bit programs" \
     "(Debian: dpkg --add-architecture i386, then install wine32)" >&2

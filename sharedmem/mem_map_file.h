@@ -61,14 +61,16 @@ class CMemMapFile {
   // abandoned by a peer. Kept until the next Create or Open.
   const std::string& GetProblem() const { return m_strProblem; }
 
+  // Records a platform object's problem, named after the segment + suffix;
+  // an empty one changes nothing.
+  void NoteProblem(const char* pszSuffix, const std::string& strProblem);
+
   static constexpr std::uint32_t kLockTimeoutMs = 3000;
 
  private:
   std::int32_t AttachView(std::int32_t bMapped,
                           const platform::SecurityAttributes* pSecurity,
                           platform::Deadline deadline);
-  // Records a platform object's problem, named after the segment + suffix.
-  void NoteProblem(const char* pszSuffix, const std::string& strProblem);
 
   platform::SharedMapping m_hMapping;
   std::int32_t m_bReadOnly = 1;

@@ -15,11 +15,19 @@ std::size_t Bytes(const CMemMapFile& map) {
   return map.GetSize() < kSize ? map.GetSize() : kSize;
 }
 
+// A guarded copy to or from the view of a locked segment. A failed one is a
+// problem of the segment: its pages could not be read or written.
+bool Copy(CMemMapFile& map, void* pTo, const void* pFrom, std::size_t nCount) {
+  if (platform::CopyView(pTo, pFrom, nCount)) return true;
+  map.NoteProblem("", platform::copyProblem());
+  return false;
+}
+
 // Reads the text of a locked segment through a buffer of all its bytes, so
 // that nothing reads the view but the guarded copy.
-bool CopyText(const CMemMapFile& map, const void* pView, std::string& strText) {
+bool CopyText(CMemMapFile& map, const void* pView, std::string& strText) {
   char szBytes[kSize];
-  if (!platform::CopyView(szBytes, pView, Bytes(map))) return false;
+  if (!Copy(map, szBytes, pView, Bytes(map))) return false;
   strText.assign(szBytes, strnlen(szBytes, Bytes(map)));
   return true;
 }
@@ -28,16 +36,16 @@ bool CopyText(const CMemMapFile& map, const void* pView, std::string& strText) {
 // killed at any point leaves either the old text emptied or the whole new
 // one: byte 0 is cleared first and written last. Bytes after the new NUL
 // keep their contents.
-bool CopyTextWhole(void* pView, const std::string& strText) {
+bool CopyTextWhole(CMemMapFile& map, void* pView, const std::string& strText) {
   char* pBytes = static_cast<char*>(pView);
   static const char kNul = '\0';
-  if (!platform::CopyView(pBytes, &kNul, 1) ||
-      !platform::CopyView(pBytes + 1, strText.c_str() + 1, strText.size())) {
+  if (!Copy(map, pBytes, &kNul, 1) ||
+      !Copy(map, pBytes + 1, strText.c_str() + 1, strText.size())) {
     return false;
   }
   // Nothing above may be moved past the store of byte 0.
   std::atomic_signal_fence(std::memory_order_release);
-  return platform::CopyView(pBytes, strText.c_str(), 1);
+  return Copy(map, pBytes, strText.c_str(), 1);
 }
 
 }  // namespace
@@ -46,8 +54,14 @@ void PrepareProcess() { platform::prepareProcess(); }
 
 void SayLine(const std::string& strLine) { platform::writeErrorLine(strLine); }
 
+bool RequestArgument(int argc, char* argv[], std::string& strRequest,
+                     int& nIgnored, std::string& strProblem) {
+  return platform::requestArgument(argc, argv, strRequest, nIgnored,
+                                   strProblem);
+}
+
 bool IsPath(const std::string& strText) {
-  return strText.find_first_of(platform::kPathMarkers) != std::string::npos;
+  return platform::hasPathMarker(strText);
 }
 
 bool Attach(CMemMapFile& map, const std::string& strName,
@@ -69,7 +83,7 @@ bool TakeText(CMemMapFile& map, std::string& strText) {
   bool bTaken = pView && CopyText(map, pView, strText);
   if (bTaken && !strText.empty()) {
     static const char kZeros[kSize] = {};
-    bTaken = platform::CopyView(pView, kZeros, Bytes(map));
+    bTaken = Copy(map, pView, kZeros, Bytes(map));
   }
   map.Unlock();
   return bTaken;
@@ -77,7 +91,7 @@ bool TakeText(CMemMapFile& map, std::string& strText) {
 
 bool WriteText(CMemMapFile& map, const std::string& strText) {
   void* pView = strText.size() < Bytes(map) ? map.Lock() : nullptr;
-  const bool bWritten = pView && CopyTextWhole(pView, strText);
+  const bool bWritten = pView && CopyTextWhole(map, pView, strText);
   map.Unlock();
   return bWritten;
 }
@@ -90,7 +104,7 @@ SlotResult WriteTextIfFree(CMemMapFile& map, const std::string& strText,
   if (pView && CopyText(map, pView, strWaiting)) {
     if (IsPath(strWaiting)) {
       result = SlotResult::Waiting;
-    } else if (CopyTextWhole(pView, strText)) {
+    } else if (CopyTextWhole(map, pView, strText)) {
       result = SlotResult::Written;
     }
   }

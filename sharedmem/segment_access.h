@@ -35,8 +35,15 @@ void PrepareProcess();
 // it at once: no message blocks or ends a run.
 void SayLine(const std::string& strLine);
 
+// The request from the program's arguments, exactly as its caller gave it;
+// false, with strProblem saying why, when it cannot be had whole (see
+// platform::requestArgument).
+bool RequestArgument(int argc, char* argv[], std::string& strRequest,
+                     int& nIgnored, std::string& strProblem);
+
 // Whether a text is a file path: it holds a colon or a backslash (on POSIX
-// hosts also '/'). A path request waits for "READY"; a bare word does not.
+// hosts also '/'), read character by character in a double-byte code page.
+// A path request waits for "READY"; a bare word does not.
 bool IsPath(const std::string& strText);
 
 // Attaches to the named segment, or creates it when no process has. Waits
@@ -46,8 +53,8 @@ bool Attach(CMemMapFile& map, const std::string& strName,
                 platform::deadlineAfter(platform::kAttachWaitMs));
 
 // Every access below is one Lock/Unlock pair, and fails (false) when the
-// segment could not be locked, or was cut short by another process while it
-// was copied.
+// segment could not be locked, or its pages could not be read or written
+// (cut short by another process, not committed), which GetProblem then says.
 
 // The NUL-terminated text at the start of the segment; a segment without a
 // NUL gives all its bytes. strText is untouched on failure.

@@ -2,7 +2,10 @@
 
 namespace platform {
 
-// A native path holds '/', and must wait for "READY" like a Windows path.
-const char kPathMarkers[] = ":\\/";
+// A native path holds '/', and must wait for "READY" like a Windows path. No
+// byte of a multibyte character in UTF-8 is below 0x80.
+bool hasPathMarker(const std::string& strText) {
+  return strText.find_first_of(":\\/") != std::string::npos;
+}
 
 }  // namespace platform

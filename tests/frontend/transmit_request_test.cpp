@@ -65,8 +65,7 @@ TEST_F(TransmitRequestTest, PathsWaitForReadyAndBareWordsDoNot) {
 // A native path waits for READY on Linux; Windows keeps its rule (':' or
 // '\\'), so there the same text is a bare word.
 TEST_F(TransmitRequestTest, SlashMarksAPathOnlyOnPosixHosts) {
-  const bool bSlashMarksPath =
-      std::string(platform::kPathMarkers).find('/') != std::string::npos;
+  const bool bSlashMarksPath = platform::hasPathMarker("/");
   WriteText("MM_XMITPATH", "previous");
   WriteText("MM_XMITERSTATUS", "STARTING");
   EXPECT_EQ(m_xver.SubmitPath("/data/obs_001.txt"), bSlashMarksPath ? 0 : 1);

@@ -11,11 +11,12 @@ ChildProcess::~ChildProcess() {
   FreeImpl();
 }
 
-ProcessResult RunProcess(const std::vector<std::string>& args, const Environment& env) {
+ProcessResult RunProcess(const std::vector<std::string>& args,
+                         const Environment& env, ArgText text) {
   ProcessResult result;
   ChildProcess child;
   const auto start = std::chrono::steady_clock::now();
-  if (!child.Start(args, env)) return result;
+  if (!child.Start(args, env, text)) return result;
   result.nExitCode = child.Wait();
   result.dSeconds =
       std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();

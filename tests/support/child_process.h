@@ -9,6 +9,11 @@ namespace testsupport {
 
 using Environment = std::vector<std::pair<std::string, std::string>>;
 
+// What the bytes of a child's arguments are. Native: handed on as they are
+// (POSIX), or text in the ANSI code page (Windows). Utf8: UTF-8 text, which a
+// Windows child receives as Unicode, characters its code page lacks included.
+enum class ArgText { Native, Utf8 };
+
 // A child process whose standard output and error come back through pipes.
 // Not copyable; the destructor kills a child that is still running.
 class ChildProcess {
@@ -20,7 +25,8 @@ class ChildProcess {
 
   // Starts args[0] with the remaining arguments; env adds to (or replaces in)
   // this process's environment. false when the program could not be started.
-  bool Start(const std::vector<std::string>& args, const Environment& env = {});
+  bool Start(const std::vector<std::string>& args, const Environment& env = {},
+             ArgText text = ArgText::Native);
   // Blocks until the child writes a whole line to standard output; returns it
   // without its line end, or an empty text when the output ended first.
   std::string ReadLine();
@@ -66,6 +72,7 @@ int CurrentProcessId();
 
 // Runs a program to its end.
 ProcessResult RunProcess(const std::vector<std::string>& args,
-                         const Environment& env = {});
+                         const Environment& env = {},
+                         ArgText text = ArgText::Native);
 
 }  // namespace testsupport

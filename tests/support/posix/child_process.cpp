@@ -61,7 +61,9 @@ void ChildProcess::FreeImpl() {
   m_pImpl = nullptr;
 }
 
-bool ChildProcess::Start(const std::vector<std::string>& args, const Environment& env) {
+// Arguments are bytes here, whatever their encoding.
+bool ChildProcess::Start(const std::vector<std::string>& args,
+                         const Environment& env, ArgText /*text*/) {
   if (m_pImpl || args.empty()) return false;
   int out[2];
   int err[2];

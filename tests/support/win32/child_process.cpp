@@ -130,7 +130,7 @@ void ChildProcess::FreeImpl() {
 }
 
 bool ChildProcess::Start(const std::vector<std::string>& args,
-                         const Environment& env) {
+                         const Environment& env, ArgText text) {
   if (m_pImpl || args.empty()) return false;
   std::string strCommandLine;
   for (const std::string& strArg : args) {
@@ -138,6 +138,17 @@ bool ChildProcess::Start(const std::vector<std::string>& args,
     strCommandLine += Quoted(strArg);
   }
   std::string strEnvironment = MergedEnvironment(env);
+  // UTF-8 arguments reach the child as Unicode, through the wide call; the
+  // environment block stays in the ANSI code page there too.
+  std::wstring strWideLine;
+  if (text == ArgText::Utf8) {
+    strWideLine.resize(strCommandLine.size() + 1);
+    const int nWide = MultiByteToWideChar(
+        CP_UTF8, MB_ERR_INVALID_CHARS, strCommandLine.c_str(), -1,
+        &strWideLine[0], static_cast<int>(strWideLine.size()));
+    if (nWide <= 0) return false;
+    strWideLine.resize(static_cast<std::size_t>(nWide));
+  }
 
   std::lock_guard<std::mutex> lock(g_startMutex);
   HANDLE hInRead = nullptr, hInWrite = nullptr;
@@ -147,21 +158,30 @@ bool ChildProcess::Start(const std::vector<std::string>& args,
   PROCESS_INFORMATION pi{};
   if (MakePipe(hInRead, hInWrite, true) && MakePipe(hOutRead, hOutWrite, false) &&
       MakePipe(hErrRead, hErrWrite, false)) {
+    const auto withPipes = [&](auto& info) {
+      info.cb = sizeof info;
+      info.dwFlags = STARTF_USESTDHANDLES;
+      info.hStdInput = hInRead;
+      info.hStdOutput = hOutWrite;
+      info.hStdError = hErrWrite;
+    };
     STARTUPINFOA si{};
-    si.cb = sizeof si;
-    si.dwFlags = STARTF_USESTDHANDLES;
-    si.hStdInput = hInRead;
-    si.hStdOutput = hOutWrite;
-    si.hStdError = hErrWrite;
+    withPipes(si);
+    STARTUPINFOW siWide{};
+    withPipes(siWide);
     // No console window of its own when the tests run without one. Under
     // Wine a start now and then fails (about one in two thousand) while
     // several threads start processes: try again, saying so, unless the
     // program is not there.
     for (int nAttempt = 1; !bStarted && nAttempt <= 3; ++nAttempt) {
-      bStarted = CreateProcessA(nullptr, strCommandLine.data(), nullptr,
-                                nullptr, TRUE, CREATE_NO_WINDOW,
-                                strEnvironment.data(), nullptr, &si,
-                                &pi) != FALSE;
+      bStarted =
+          text == ArgText::Utf8
+              ? CreateProcessW(nullptr, strWideLine.data(), nullptr, nullptr,
+                               TRUE, CREATE_NO_WINDOW, strEnvironment.data(),
+                               nullptr, &siWide, &pi) != FALSE
+              : CreateProcessA(nullptr, strCommandLine.data(), nullptr, nullptr,
+                               TRUE, CREATE_NO_WINDOW, strEnvironment.data(),
+                               nullptr, &si, &pi) != FALSE;
       const DWORD nError = bStarted ? ERROR_SUCCESS : GetLastError();
       if (nError == ERROR_FILE_NOT_FOUND || nError == ERROR_PATH_NOT_FOUND) {
         break;
