@@ -3,6 +3,7 @@
 #include <chrono>
 #include <thread>
 
+#include "sharedmem/messages.h"
 #include "sharedmem/segment_access.h"
 #include "sharedmem/xver_interface.h"
 
@@ -24,15 +25,13 @@ std::int32_t CXverInterface::Submit(const std::string& strRequest,
                                     std::string& strMessage) {
   strMessage.clear();
   if (strRequest.size() > kMaxPathLength) {
-    strMessage = "path too long: " + std::to_string(strRequest.size()) +
-                 " characters, the limit is " + std::to_string(kMaxPathLength);
+    strMessage = messages::PathTooLong(strRequest.size(), kMaxPathLength);
     return 0;
   }
   if (segments::IsPath(strRequest) && GetXmitterStatus() != kStatusReady) {
     // A status this run had to make new has no writer behind it.
     strMessage = m_mapXmitterStatus.WasMadeNew()
-                     ? "MM_XMITERSTATUS: no process holds it: is the "
-                       "transceiver-control process running?"
+                     ? messages::NoHolder(segments::Id::XmitterStatus)
                      : m_mapXmitterStatus.GetProblem();
     return 0;
   }
@@ -49,14 +48,17 @@ std::int32_t CXverInterface::GetXmitterStatus() {
 
 std::string CXverInterface::ReadXmitterStatus() {
   std::string strStatus;
-  if (m_bXmitterStatusOpen) segments::ReadText(m_mapXmitterStatus, strStatus);
+  if (m_bXmitterStatusOpen) {
+    segments::ReadText(m_mapXmitterStatus, strStatus);
+  }
   return strStatus;
 }
 
 std::string CXverInterface::ReadXmitPath() {
   std::string strPath;
-  if (!segments::ReadText(m_mapXmitPath, strPath))
+  if (segments::ReadText(m_mapXmitPath, strPath) != segments::Access::Done) {
     strPath = "Could not read MemMap";
+  }
   return strPath;
 }
 
@@ -70,16 +72,22 @@ std::int32_t CXverInterface::WriteXmitPath(const std::string& strPath) {
 std::int32_t CXverInterface::WriteXmitPath(const std::string& strPath,
                                            std::string& strMessage) {
   if (strPath.size() > kMaxPathLength) return 0;
+  std::string strFound;
   // A bare word or the empty text is written at once: the operator's way to
-  // clear the slot.
+  // clear the slot. A path it takes the place of is said, not lost unseen.
   if (!segments::IsPath(strPath)) {
-    if (segments::WriteText(m_mapXmitPath, strPath)) return 1;
-    strMessage = m_mapXmitPath.GetProblem();
-    return 0;
+    if (segments::WriteSlot(m_mapXmitPath, strPath, true, strFound,
+                            segments::LockDeadline()) !=
+        segments::SlotResult::Written) {
+      strMessage = m_mapXmitPath.GetProblem();
+      return 0;
+    }
+    if (segments::IsPath(strFound)) strMessage = messages::Replaced(strFound);
+    return 1;
   }
   // A slot this run had to make new dies with it: nobody could take the path.
   if (m_mapXmitPath.WasMadeNew()) {
-    strMessage = "MM_XMITPATH: no process holds it: nobody would take the path";
+    strMessage = messages::NoHolder(segments::Id::XmitPath);
     return 0;
   }
   // The slot holds one path until the transceiver-control process takes it;
@@ -88,20 +96,25 @@ std::int32_t CXverInterface::WriteXmitPath(const std::string& strPath,
   const platform::Deadline deadline = platform::deadlineAfter(kSlotWaitMs);
   std::string strWaiting;
   for (;;) {
-    switch (segments::WriteTextIfFree(m_mapXmitPath, strPath, strWaiting,
-                                      deadline)) {
+    switch (segments::WriteSlot(m_mapXmitPath, strPath, false, strFound,
+                                deadline)) {
       case segments::SlotResult::Written:
         return 1;
-      case segments::SlotResult::Failed:
-        strMessage = m_mapXmitPath.GetProblem();
-        return 0;
       case segments::SlotResult::Waiting:
+        strWaiting = strFound;
+        break;
+      case segments::SlotResult::Failed:
+        // The bound ran out in a wait for the mutex after a look that saw a
+        // path waiting: that path was not taken in time.
+        if (strWaiting.empty() ||
+            m_mapXmitPath.GetLastWait() != platform::WaitResult::TimedOut) {
+          strMessage = m_mapXmitPath.GetProblem();
+          return 0;
+        }
         break;
     }
     if (platform::isPast(deadline)) {
-      strMessage = "MM_XMITPATH: the path waiting there was not taken within " +
-                   std::to_string(kSlotWaitMs) + " ms: \"" +
-                   segments::Escape(strWaiting) + '"';
+      strMessage = messages::NotTaken(strWaiting, kSlotWaitMs);
       return 0;
     }
     std::this_thread::sleep_for(kSlotLookInterval);

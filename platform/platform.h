@@ -1,5 +1,7 @@
 // The one interface between the program and the operating system. CMake builds
-// it from platform/posix/ or platform/win32/; nothing outside platform/
+// it from platform/posix/ or platform/win32/, and puts that folder's
+// native_handles.h (what each platform's objects hold, and its
+// SecurityAttributes) on the include path; nothing outside platform/
 // includes a system header of its own.
 #pragma once
 
@@ -8,23 +10,11 @@
 #include <cstdint>
 #include <cstdio>
 #include <string>
+#include <utility>
 
-#ifdef _WIN32
-struct _SECURITY_ATTRIBUTES;
-#endif
+#include "native_handles.h"
 
 namespace platform {
-
-#ifdef _WIN32
-using SecurityAttributes = _SECURITY_ATTRIBUTES;
-using Handle = void*;
-#else
-// Access rights of newly created objects; null stands for owner-only (0600).
-struct SecurityAttributes {
-  unsigned nMode;
-};
-using Handle = int;
-#endif
 
 // Whether a text holds a character that marks it as a file path: ':' or '\\',
 // on POSIX also '/'. Where the ANSI code page has double-byte characters
@@ -89,8 +79,16 @@ class SharedMapping {
  public:
   SharedMapping() noexcept = default;
   ~SharedMapping() { Close(); }
-  SharedMapping(SharedMapping&& other) noexcept;
-  SharedMapping& operator=(SharedMapping&& other) noexcept;
+  SharedMapping(SharedMapping&& other) noexcept { *this = std::move(other); }
+  SharedMapping& operator=(SharedMapping&& other) noexcept {
+    if (this != &other) {
+      Close();
+      m_handles = std::exchange(other.m_handles, MappingHandles());
+      m_bMadeNew = other.m_bMadeNew;
+      m_strProblem = std::move(other.m_strProblem);
+    }
+    return *this;
+  }
   SharedMapping(const SharedMapping&) = delete;
   SharedMapping& operator=(const SharedMapping&) = delete;
 
@@ -104,7 +102,7 @@ class SharedMapping {
   bool Open(const std::string& strName, std::uint32_t nSize, bool bReadOnly,
             Deadline deadline);
   // Maps nSize bytes from offset 0 into this process; null on failure.
-  // Release the view with UnmapView before closing the mapping.
+  // Release the view with unmapView before closing the mapping.
   void* MapView(std::uint32_t nSize, bool bReadOnly);
 
   bool IsOpen() const noexcept;
@@ -115,23 +113,10 @@ class SharedMapping {
   const std::string& GetProblem() const noexcept { return m_strProblem; }
 
  private:
-  Handle m_hMapping = kNoHandle;
+  MappingHandles m_handles;
   bool m_bMadeNew = false;
   std::string m_strProblem;
-#ifdef _WIN32
-  static constexpr Handle kNoHandle = nullptr;
-#else
-  static constexpr Handle kNoHandle = -1;
-#endif
 };
-
-// Whether a name stays behind as a file after its last holder has gone
-// (POSIX), for removeName to tidy away; a later attach makes it new anyway.
-#ifdef _WIN32
-inline constexpr bool kNamesLeaveFiles = false;
-#else
-inline constexpr bool kNamesLeaveFiles = true;
-#endif
 
 // Removes what a segment or mutex name left behind. Tidying only: a process
 // that still holds the object keeps it, and newcomers then make another one.
@@ -143,16 +128,16 @@ std::string removeName(const std::string& strName);
 std::string removeNameFolder();
 
 // Writes a view back to its backing store; unmaps it. Both accept null.
-void FlushView(void* pView, std::uint32_t nSize) noexcept;
-void UnmapView(void* pView, std::uint32_t nSize) noexcept;
+void flushView(void* pView, std::uint32_t nSize) noexcept;
+void unmapView(void* pView, std::uint32_t nSize) noexcept;
 
 // Copies nCount bytes to or from a view. false when a page of the view could
 // not be read or written, and the copy stopped part-way: the object behind it
 // was cut short by another process (POSIX; Windows: a file-backed one), or
 // its pages are not committed, not accessible or could not be paged in
 // (Windows). copyProblem() then says why.
-bool CopyView(void* pTo, const void* pFrom, std::size_t nCount) noexcept;
-// Why the last CopyView of this thread that failed did so.
+bool copyView(void* pTo, const void* pFrom, std::size_t nCount) noexcept;
+// Why the last copyView of this thread that failed did so.
 std::string copyProblem();
 
 enum class WaitResult {
@@ -168,8 +153,15 @@ class NamedMutex {
  public:
   NamedMutex() noexcept = default;
   ~NamedMutex() { Close(); }
-  NamedMutex(NamedMutex&& other) noexcept;
-  NamedMutex& operator=(NamedMutex&& other) noexcept;
+  NamedMutex(NamedMutex&& other) noexcept { *this = std::move(other); }
+  NamedMutex& operator=(NamedMutex&& other) noexcept {
+    if (this != &other) {
+      Close();
+      m_handles = std::exchange(other.m_handles, MutexHandles());
+      m_strProblem = std::move(other.m_strProblem);
+    }
+    return *this;
+  }
   NamedMutex(const NamedMutex&) = delete;
   NamedMutex& operator=(const NamedMutex&) = delete;
 
@@ -188,14 +180,7 @@ class NamedMutex {
   const std::string& GetProblem() const noexcept { return m_strProblem; }
 
  private:
-#ifdef _WIN32
-  Handle m_hMutex = nullptr;
-#else
-  // The object, held through its descriptor until the first Lock maps it.
-  int m_fd = -1;
-  struct MutexObject* m_pObject = nullptr;
-  int m_nHeld = 0;
-#endif
+  MutexHandles m_handles;
   std::string m_strProblem;
 };
 

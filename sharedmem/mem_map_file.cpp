@@ -70,19 +70,22 @@ void* CMemMapFile::Lock() {
   return LockUntil(platform::deadlineAfter(kLockTimeoutMs));
 }
 
-void* CMemMapFile::LockUntil(platform::Deadline deadline) {
+void* CMemMapFile::LockUntil(platform::Deadline deadline, bool bTakeAbandoned) {
   m_lastWait = platform::WaitResult::Failed;
   if (!m_pView) return nullptr;
   const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
       deadline - std::chrono::steady_clock::now());
-  // Abandoned counts as failure: the bytes may be half written. The mutex is
-  // ours all the same, and the caller's Unlock releases it.
+  // Abandoned counts as failure unless the caller takes it: the mutex is ours
+  // all the same, and the caller's Unlock releases it.
   m_lastWait = m_hMutex.Lock(
       left.count() > 0 ? static_cast<std::uint32_t>(left.count()) : 0);
   if (m_lastWait == platform::WaitResult::Failed) {
     NoteProblem("MUTEX", m_hMutex.GetProblem());
   }
-  if (m_lastWait != platform::WaitResult::Acquired) return nullptr;
+  if (m_lastWait != platform::WaitResult::Acquired &&
+      !(bTakeAbandoned && m_lastWait == platform::WaitResult::Abandoned)) {
+    return nullptr;
+  }
   m_bLocked = 1;
   return m_pView;
 }
@@ -96,8 +99,8 @@ std::int32_t CMemMapFile::Unlock() {
 void CMemMapFile::Close() {
   Unlock();
   if (m_pView) {
-    platform::FlushView(m_pView, m_nSize);
-    platform::UnmapView(m_pView, m_nSize);
+    platform::flushView(m_pView, m_nSize);
+    platform::unmapView(m_pView, m_nSize);
     m_pView = nullptr;
   }
   m_hMapping.Close();

@@ -41,8 +41,9 @@ class CMemMapFile {
   // abandoned by a dead holder, failed: see GetLastWait). Call Unlock after
   // every Lock.
   void* Lock();
-  // As Lock, waiting until the deadline at most.
-  void* LockUntil(platform::Deadline deadline);
+  // As Lock, waiting until the deadline at most; with bTakeAbandoned, a
+  // mutex abandoned by a holder that died gives the view too.
+  void* LockUntil(platform::Deadline deadline, bool bTakeAbandoned = false);
   // Releases the mutex if this thread holds it. Always 1.
   std::int32_t Unlock();
   // Unlocks, writes the view back and releases view, mapping and mutex.

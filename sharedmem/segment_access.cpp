@@ -18,7 +18,7 @@ std::size_t Bytes(const CMemMapFile& map) {
 // A guarded copy to or from the view of a locked segment. A failed one is a
 // problem of the segment: its pages could not be read or written.
 bool Copy(CMemMapFile& map, void* pTo, const void* pFrom, std::size_t nCount) {
-  if (platform::CopyView(pTo, pFrom, nCount)) return true;
+  if (platform::copyView(pTo, pFrom, nCount)) return true;
   map.NoteProblem("", platform::copyProblem());
   return false;
 }
@@ -71,45 +71,66 @@ bool Attach(CMemMapFile& map, const std::string& strName,
          map.Create(strName, kSize, 0, nullptr, deadline);
 }
 
-bool ReadText(CMemMapFile& map, std::string& strText) {
-  const void* pView = map.Lock();
-  const bool bRead = pView && CopyText(map, pView, strText);
-  map.Unlock();  // also after a failed Lock: an abandoned mutex is ours now
-  return bRead;
-}
+CSegmentLock::CSegmentLock(CMemMapFile& map, platform::Deadline deadline,
+                           Abandoned abandoned)
+    : m_map(map),
+      m_pView(map.LockUntil(deadline, abandoned == Abandoned::Take)) {}
 
-bool TakeText(CMemMapFile& map, std::string& strText) {
-  void* pView = map.Lock();
-  bool bTaken = pView && CopyText(map, pView, strText);
-  if (bTaken && !strText.empty()) {
-    static const char kZeros[kSize] = {};
-    bTaken = Copy(map, pView, kZeros, Bytes(map));
+Access CSegmentLock::Outcome() const {
+  switch (m_map.GetLastWait()) {
+    case platform::WaitResult::Acquired:
+      return Access::Done;
+    case platform::WaitResult::Abandoned:
+      return m_pView ? Access::DoneAbandoned : Access::Refused;
+    case platform::WaitResult::TimedOut:
+      return Access::TimedOut;
+    default:
+      return Access::Failed;
   }
-  map.Unlock();
-  return bTaken;
 }
 
-bool WriteText(CMemMapFile& map, const std::string& strText) {
-  void* pView = strText.size() < Bytes(map) ? map.Lock() : nullptr;
-  const bool bWritten = pView && CopyTextWhole(map, pView, strText);
-  map.Unlock();
-  return bWritten;
+Access ReadText(CMemMapFile& map, std::string& strText,
+                platform::Deadline deadline, Abandoned abandoned) {
+  const CSegmentLock lock(map, deadline, abandoned);
+  if (!lock.View()) return lock.Outcome();
+  return CopyText(map, lock.View(), strText) ? lock.Outcome() : Access::Failed;
 }
 
-SlotResult WriteTextIfFree(CMemMapFile& map, const std::string& strText,
-                           std::string& strWaiting,
-                           platform::Deadline deadline) {
-  void* pView = strText.size() < Bytes(map) ? map.LockUntil(deadline) : nullptr;
-  SlotResult result = SlotResult::Failed;
-  if (pView && CopyText(map, pView, strWaiting)) {
-    if (IsPath(strWaiting)) {
-      result = SlotResult::Waiting;
-    } else if (CopyTextWhole(map, pView, strText)) {
-      result = SlotResult::Written;
-    }
+Access WriteText(CMemMapFile& map, const std::string& strText,
+                 platform::Deadline deadline, Abandoned abandoned) {
+  if (strText.size() >= Bytes(map)) return Access::Failed;
+  const CSegmentLock lock(map, deadline, abandoned);
+  if (!lock.View()) return lock.Outcome();
+  return CopyTextWhole(map, lock.View(), strText) ? lock.Outcome()
+                                                  : Access::Failed;
+}
+
+Access TakePath(CMemMapFile& map, std::string& strPath,
+                platform::Deadline deadline) {
+  strPath.clear();
+  const CSegmentLock lock(map, deadline, Abandoned::Take);
+  std::string strText;
+  if (!lock.View()) return lock.Outcome();
+  if (!CopyText(map, lock.View(), strText)) return Access::Failed;
+  if (!IsPath(strText)) return lock.Outcome();
+  static const char kNul = '\0';
+  if (!Copy(map, lock.View(), &kNul, 1)) return Access::Failed;
+  strPath = strText;
+  return lock.Outcome();
+}
+
+SlotResult WriteSlot(CMemMapFile& map, const std::string& strText,
+                     bool bReplace, std::string& strFound,
+                     platform::Deadline deadline) {
+  strFound.clear();
+  if (strText.size() >= Bytes(map)) return SlotResult::Failed;
+  const CSegmentLock lock(map, deadline, Abandoned::Refuse);
+  if (!lock.View() || !CopyText(map, lock.View(), strFound)) {
+    return SlotResult::Failed;
   }
-  map.Unlock();
-  return result;
+  if (!bReplace && IsPath(strFound)) return SlotResult::Waiting;
+  return CopyTextWhole(map, lock.View(), strText) ? SlotResult::Written
+                                                  : SlotResult::Failed;
 }
 
 std::string Escape(const std::string& strText) {

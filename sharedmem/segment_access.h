@@ -1,5 +1,5 @@
-// The suite's segment names, and whole accesses to a segment's bytes, each
-// one Lock/Unlock pair.
+// The suite's segments by name, and whole accesses to a segment's bytes,
+// each one hold of its mutex.
 #pragma once
 
 #include <cstddef>
@@ -12,18 +12,27 @@ namespace segments {
 
 inline constexpr std::uint32_t kSize = 201;
 
-inline constexpr const char* kPcReset = "MMFLG_PCRESET";
-inline constexpr const char* kTimePosValid = "MMFLG_TIMEPOSVALID";
-inline constexpr const char* kXbtTimePos = "MM_XBTTIMEPOS";
-inline constexpr const char* kXmitPath = "MM_XMITPATH";
-inline constexpr const char* kXmitterStatus = "MM_XMITERSTATUS";
-inline constexpr const char* kShipSpeedDir = "MM_SHIPSPEEDDIR";
-inline constexpr const char* kXbtFromXver = "MM_XBTFROMXVER";
+// The seven segments, in the order start-up attaches them.
+enum class Id {
+  PcReset,
+  TimePosValid,
+  XbtTimePos,
+  XmitPath,
+  XmitterStatus,
+  ShipSpeedDir,
+  XbtFromXver
+};
+inline constexpr int kCount = 7;
 
-// All seven, in the order start-up attaches them.
-inline constexpr const char* kAll[] = {
-    kPcReset,       kTimePosValid, kXbtTimePos, kXmitPath,
-    kXmitterStatus, kShipSpeedDir, kXbtFromXver};
+// Their names, in the same order.
+inline constexpr const char* kNames[kCount] = {
+    "MMFLG_PCRESET",   "MMFLG_TIMEPOSVALID", "MM_XBTTIMEPOS", "MM_XMITPATH",
+    "MM_XMITERSTATUS", "MM_SHIPSPEEDDIR",    "MM_XBTFROMXVER"};
+
+constexpr const char* Name(Id id) { return kNames[static_cast<int>(id)]; }
+
+inline constexpr const char* kXmitPath = Name(Id::XmitPath);
+inline constexpr const char* kXmitterStatus = Name(Id::XmitterStatus);
 
 // Readies the process for segments and messages: call first thing in main.
 // Keeps segments off the standard descriptors 0, 1 and 2, which a launcher
@@ -52,32 +61,80 @@ bool Attach(CMemMapFile& map, const std::string& strName,
             platform::Deadline deadline =
                 platform::deadlineAfter(platform::kAttachWaitMs));
 
-// Every access below is one Lock/Unlock pair, and fails (false) when the
-// segment could not be locked, or its pages could not be read or written
-// (cut short by another process, not committed), which GetProblem then says.
+// What an access does when its wait for the mutex ends because the mutex's
+// holder died: xversend refuses the access, as the system has it; the
+// library takes it, since every text is written whole (see WriteText).
+enum class Abandoned { Refuse, Take };
+
+// How one access ended.
+enum class Access {
+  Done,
+  DoneAbandoned,  // done; the mutex's previous holder had died
+  Refused,        // the holder had died, and Abandoned::Refuse: not done
+  TimedOut,       // another process held the mutex past the deadline
+  Failed,         // not attached, the mutex unusable, or the pages could not
+                  // be read or written (GetProblem says which)
+};
+
+inline bool IsDone(Access access) {
+  return access == Access::Done || access == Access::DoneAbandoned;
+}
+
+// A segment's mutex, held for one access and released when this goes.
+class CSegmentLock {
+ public:
+  CSegmentLock(CMemMapFile& map, platform::Deadline deadline,
+               Abandoned abandoned);
+  ~CSegmentLock() { m_map.Unlock(); }
+  CSegmentLock(const CSegmentLock&) = delete;
+  CSegmentLock& operator=(const CSegmentLock&) = delete;
+
+  // The view while the access may go on; null otherwise.
+  void* View() const { return m_pView; }
+  // How the wait ended, as the access's result.
+  Access Outcome() const;
+
+ private:
+  CMemMapFile& m_map;
+  void* m_pView;
+};
+
+// Every access below waits until the deadline at most, xversend's 3000 ms
+// unless the caller says else.
+inline platform::Deadline LockDeadline() {
+  return platform::deadlineAfter(CMemMapFile::kLockTimeoutMs);
+}
 
 // The NUL-terminated text at the start of the segment; a segment without a
-// NUL gives all its bytes. strText is untouched on failure.
-bool ReadText(CMemMapFile& map, std::string& strText);
-
-// As ReadText, and then clears the segment when the text was not empty.
-bool TakeText(CMemMapFile& map, std::string& strText);
+// NUL gives all its bytes. strText is untouched unless the access was done.
+Access ReadText(CMemMapFile& map, std::string& strText,
+                platform::Deadline deadline = LockDeadline(),
+                Abandoned abandoned = Abandoned::Refuse);
 
 // Writes the text with its NUL at the start of the segment; bytes after the
 // NUL keep their contents. Whole or not at all for every reader, even when
-// this process dies part-way: the old text emptied, or the whole new one.
-// Nothing is written when it does not fit.
-bool WriteText(CMemMapFile& map, const std::string& strText);
+// this process dies part-way: byte 0 is cleared first and written last, so
+// the segment holds the old text, the old text emptied, or the whole new
+// one. Failed, nothing written, when it does not fit.
+Access WriteText(CMemMapFile& map, const std::string& strText,
+                 platform::Deadline deadline = LockDeadline(),
+                 Abandoned abandoned = Abandoned::Refuse);
+
+// For the path's reader: when the text in the segment is a path (IsPath),
+// copies it out and empties the slot (byte 0 cleared); strPath is empty when
+// no path waits. An abandoned mutex is taken: the path is whole.
+Access TakePath(CMemMapFile& map, std::string& strPath,
+                platform::Deadline deadline);
 
 enum class SlotResult { Written, Waiting, Failed };
 
-// The path slot: writes the text as WriteText does, unless the segment holds
-// a path that its reader has not taken yet (IsPath); Waiting then, with that
-// path in strWaiting, and nothing written. One access, whose wait for the
-// mutex ends at the deadline.
-SlotResult WriteTextIfFree(CMemMapFile& map, const std::string& strText,
-                           std::string& strWaiting,
-                           platform::Deadline deadline);
+// The path slot, in one access: looks at the text there (strFound), then
+// writes strText as WriteText does, unless the slot holds a path that its
+// reader has not taken yet and bReplace is false: Waiting then, and nothing
+// written. An abandoned mutex is refused (Failed).
+SlotResult WriteSlot(CMemMapFile& map, const std::string& strText,
+                     bool bReplace, std::string& strFound,
+                     platform::Deadline deadline);
 
 // The text with non-printable bytes written as \xHH, for messages.
 std::string Escape(const std::string& strText);

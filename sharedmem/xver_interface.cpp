@@ -1,58 +1,93 @@
-// Start-up of the segment set: the seven segments, then the setup-file check.
+// The segment set: the seven segments, attached as start-up has it.
 #include "sharedmem/xver_interface.h"
 
-#include "platform/platform.h"
-#include "sharedmem/segment_access.h"
+#include <utility>
 
-std::int32_t CXverInterface::OpenSegment(CMemMapFile& map, std::int32_t& bOpen,
-                                         const char* pszName) {
-  if (bOpen || !segments::Attach(map, pszName, m_attachDeadline)) return 0;
+#include "platform/platform.h"
+
+CMemMapFile& CXverInterface::GetSegment(segments::Id id) {
+  return const_cast<CMemMapFile&>(std::as_const(*this).GetSegment(id));
+}
+
+const CMemMapFile& CXverInterface::GetSegment(segments::Id id) const {
+  switch (id) {
+    case segments::Id::PcReset:
+      return m_mapPcReset;
+    case segments::Id::TimePosValid:
+      return m_mapTimePosValid;
+    case segments::Id::XbtTimePos:
+      return m_mapXbtTimePos;
+    case segments::Id::XmitPath:
+      return m_mapXmitPath;
+    case segments::Id::XmitterStatus:
+      return m_mapXmitterStatus;
+    case segments::Id::ShipSpeedDir:
+      return m_mapShipSpeedDir;
+    case segments::Id::XbtFromXver:
+      break;
+  }
+  return m_mapXbtFromXver;
+}
+
+std::int32_t& CXverInterface::OpenFlag(segments::Id id) {
+  switch (id) {
+    case segments::Id::PcReset:
+      return m_bPcResetOpen;
+    case segments::Id::TimePosValid:
+      return m_bTimePosValidOpen;
+    case segments::Id::XbtTimePos:
+      return m_bXbtTimePosOpen;
+    case segments::Id::XmitPath:
+      return m_bXmitPathOpen;
+    case segments::Id::XmitterStatus:
+      return m_bXmitterStatusOpen;
+    case segments::Id::ShipSpeedDir:
+      return m_bShipSpeedDirOpen;
+    case segments::Id::XbtFromXver:
+      break;
+  }
+  return m_bXbtFromXverOpen;
+}
+
+std::int32_t CXverInterface::OpenSegment(segments::Id id) {
+  std::int32_t& bOpen = OpenFlag(id);
+  if (bOpen ||
+      !segments::Attach(GetSegment(id), segments::Name(id), m_attachDeadline)) {
+    return 0;
+  }
   bOpen = 1;
   return 1;
 }
 
 std::int32_t CXverInterface::OpenPcResetMap() {
-  return OpenSegment(m_mapPcReset, m_bPcResetOpen, segments::kPcReset);
+  return OpenSegment(segments::Id::PcReset);
 }
 
 std::int32_t CXverInterface::OpenTimePosValidMap() {
-  return OpenSegment(m_mapTimePosValid, m_bTimePosValidOpen,
-                     segments::kTimePosValid);
+  return OpenSegment(segments::Id::TimePosValid);
 }
 
 std::int32_t CXverInterface::OpenXbtTimePosMap() {
-  return OpenSegment(m_mapXbtTimePos, m_bXbtTimePosOpen, segments::kXbtTimePos);
+  return OpenSegment(segments::Id::XbtTimePos);
 }
 
 std::int32_t CXverInterface::OpenXmitPathMap() {
-  return OpenSegment(m_mapXmitPath, m_bXmitPathOpen, segments::kXmitPath);
+  return OpenSegment(segments::Id::XmitPath);
 }
 
 std::int32_t CXverInterface::OpenXmitterStatusMap() {
-  return OpenSegment(m_mapXmitterStatus, m_bXmitterStatusOpen,
-                     segments::kXmitterStatus);
+  return OpenSegment(segments::Id::XmitterStatus);
 }
 
 std::int32_t CXverInterface::OpenShipSpeedDirMap() {
-  return OpenSegment(m_mapShipSpeedDir, m_bShipSpeedDirOpen,
-                     segments::kShipSpeedDir);
+  return OpenSegment(segments::Id::ShipSpeedDir);
 }
 
 std::int32_t CXverInterface::OpenXbtFromXverMap() {
-  return OpenSegment(m_mapXbtFromXver, m_bXbtFromXverOpen,
-                     segments::kXbtFromXver);
+  return OpenSegment(segments::Id::XbtFromXver);
 }
 
-void CXverInterface::Say(const std::string& strText) {
-  if (strText.empty()) return;
-  for (const std::string& strSaid : m_said) {
-    if (strSaid == strText) return;
-  }
-  m_said.push_back(strText);
-  segments::SayLine("xversend: " + strText);
-}
-
-std::int32_t CXverInterface::Init() {
+void CXverInterface::AttachSegments() {
   // One bound for all fourteen attaches, whatever other processes do.
   m_attachDeadline = platform::deadlineAfter(platform::kAttachWaitMs);
   // A segment that cannot be had stays closed; its accesses then fail softly.
@@ -63,18 +98,13 @@ std::int32_t CXverInterface::Init() {
   OpenXmitterStatusMap();
   OpenShipSpeedDirMap();
   OpenXbtFromXverMap();
-  // Having waited out the bound, say what could not be had, used or not.
-  if (platform::isPast(m_attachDeadline)) {
-    for (const CMemMapFile* pMap :
-         {&m_mapPcReset, &m_mapTimePosValid, &m_mapXbtTimePos, &m_mapXmitPath,
-          &m_mapXmitterStatus, &m_mapShipSpeedDir, &m_mapXbtFromXver}) {
-      Say(pMap->GetProblem());
-    }
-  }
+}
 
-  // A bad setup file is reported, but never stops the request.
-  if (!ReadSetupFile()) {
-    platform::showMessage("Transceiver Set Up File Incorrect cannot read.");
+void CXverInterface::Say(const std::string& strText) {
+  if (strText.empty()) return;
+  for (const std::string& strSaid : m_said) {
+    if (strSaid == strText) return;
   }
-  return IsSetupValid();
+  m_said.push_back(strText);
+  segments::SayLine("xversend: " + strText);
 }

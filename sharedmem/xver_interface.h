@@ -11,6 +11,7 @@
 
 #include "setup/setup_validator.h"
 #include "sharedmem/mem_map_file.h"
+#include "sharedmem/segment_access.h"
 
 class CXverInterface {
  public:
@@ -24,6 +25,12 @@ class CXverInterface {
   // fourteen attaches share one bound of platform::kAttachWaitMs; when start-
   // up waited it out, it names each object it could not attach, and why.
   std::int32_t Init();
+  // Start-up's attaching alone: the seven open operations, under one bound
+  // of platform::kAttachWaitMs in all. Says nothing.
+  void AttachSegments();
+  // A segment by its place in the suite's list.
+  CMemMapFile& GetSegment(segments::Id id);
+  const CMemMapFile& GetSegment(segments::Id id) const;
 
   // Each attaches its segment, or creates it when no process has. 1 when this
   // call attached it; 0 when it was already open or could not be had. Waits
@@ -88,8 +95,8 @@ class CXverInterface {
   static std::string m_strComPortNumber;
 
  private:
-  std::int32_t OpenSegment(CMemMapFile& map, std::int32_t& bOpen,
-                           const char* pszName);
+  std::int32_t OpenSegment(segments::Id id);
+  std::int32_t& OpenFlag(segments::Id id);
   // One line "xversend: TEXT" on standard error; a text said once in this run
   // is not said again, nor is the empty text.
   void Say(const std::string& strText);

@@ -120,23 +120,6 @@ constexpr char kCorrupt[] = "not used: its mutex is corrupt";
 
 }  // namespace
 
-NamedMutex::NamedMutex(NamedMutex&& other) noexcept
-    : m_fd(std::exchange(other.m_fd, -1)),
-      m_pObject(std::exchange(other.m_pObject, nullptr)),
-      m_nHeld(std::exchange(other.m_nHeld, 0)),
-      m_strProblem(std::move(other.m_strProblem)) {}
-
-NamedMutex& NamedMutex::operator=(NamedMutex&& other) noexcept {
-  if (this != &other) {
-    Close();
-    m_fd = std::exchange(other.m_fd, -1);
-    m_pObject = std::exchange(other.m_pObject, nullptr);
-    m_nHeld = std::exchange(other.m_nHeld, 0);
-    m_strProblem = std::move(other.m_strProblem);
-  }
-  return *this;
-}
-
 bool NamedMutex::Create(const std::string& strName,
                         const SecurityAttributes* pSecurity,
                         Deadline deadline) {
@@ -145,41 +128,41 @@ bool NamedMutex::Create(const std::string& strName,
   // attaches it never locks, and each mapping costs its own unmapping.
   Attachment attachment = attachObject(strName, kMutexObjectType,
                                        objectMode(pSecurity), true, deadline);
-  m_fd = attachment.fd;
+  m_handles.fd = attachment.fd;
   m_strProblem = std::move(attachment.strProblem);
-  return m_fd >= 0;
+  return m_handles.fd >= 0;
 }
 
 WaitResult NamedMutex::Lock(std::uint32_t nTimeoutMs) {
-  if (!m_pObject && m_fd >= 0) {
-    void* pView =
-        mmap(nullptr, kObjectSize, PROT_READ | PROT_WRITE, MAP_SHARED, m_fd, 0);
+  if (!m_handles.pObject && m_handles.fd >= 0) {
+    void* pView = mmap(nullptr, kObjectSize, PROT_READ | PROT_WRITE, MAP_SHARED,
+                       m_handles.fd, 0);
     if (pView == MAP_FAILED) {
       m_strProblem = errorText(errno);
       return WaitResult::Failed;
     }
     // On Linux the mapping keeps the open file description, and with it the
     // hold, until it is unmapped: the descriptor is not needed any more.
-    close(std::exchange(m_fd, -1));
-    m_pObject = static_cast<MutexObject*>(pView);
+    close(std::exchange(m_handles.fd, -1));
+    m_handles.pObject = static_cast<MutexObject*>(pView);
   }
-  if (!m_pObject) return WaitResult::Failed;
+  if (!m_handles.pObject) return WaitResult::Failed;
   // Checked before every lock: another holder may write it at any time.
-  if (!isSound(m_pObject->mutex)) {
+  if (!isSound(m_handles.pObject->mutex)) {
     m_strProblem = kCorrupt;
     return WaitResult::Failed;
   }
   const timespec deadline = monotonicTime(deadlineAfter(nTimeoutMs));
   switch (const int nResult = pthread_mutex_clocklock(
-              &m_pObject->mutex, CLOCK_MONOTONIC, &deadline)) {
+              &m_handles.pObject->mutex, CLOCK_MONOTONIC, &deadline)) {
     case 0:
-      ++m_nHeld;
+      ++m_handles.nHeld;
       return WaitResult::Acquired;
     case EOWNERDEAD:
       // Ours now. Mark it consistent at once: unlocking it inconsistent would
       // make it unusable for every process.
-      pthread_mutex_consistent(&m_pObject->mutex);
-      ++m_nHeld;
+      pthread_mutex_consistent(&m_handles.pObject->mutex);
+      ++m_handles.nHeld;
       return WaitResult::Abandoned;
     case ETIMEDOUT:
       return WaitResult::TimedOut;
@@ -192,24 +175,26 @@ WaitResult NamedMutex::Lock(std::uint32_t nTimeoutMs) {
 void NamedMutex::Unlock() noexcept {
   // Only holds taken through this mapping: the robust list of the thread
   // records the address it was locked at.
-  if (m_nHeld > 0 && pthread_mutex_unlock(&m_pObject->mutex) == 0) --m_nHeld;
+  if (m_handles.nHeld > 0 &&
+      pthread_mutex_unlock(&m_handles.pObject->mutex) == 0)
+    --m_handles.nHeld;
 }
 
 bool NamedMutex::IsOpen() const noexcept {
-  return m_fd >= 0 || m_pObject != nullptr;
+  return m_handles.fd >= 0 || m_handles.pObject != nullptr;
 }
 
 void NamedMutex::Close() noexcept {
-  if (m_fd >= 0) close(std::exchange(m_fd, -1));
-  if (!m_pObject) return;
+  if (m_handles.fd >= 0) close(std::exchange(m_handles.fd, -1));
+  if (!m_handles.pObject) return;
   // Never unmap a mutex still held through this mapping.
-  while (m_nHeld > 0) {
-    const int nBefore = m_nHeld;
+  while (m_handles.nHeld > 0) {
+    const int nBefore = m_handles.nHeld;
     Unlock();
-    if (m_nHeld == nBefore) break;
+    if (m_handles.nHeld == nBefore) break;
   }
-  munmap(std::exchange(m_pObject, nullptr), kObjectSize);
-  m_nHeld = 0;
+  munmap(std::exchange(m_handles.pObject, nullptr), kObjectSize);
+  m_handles.nHeld = 0;
 }
 
 }  // namespace platform

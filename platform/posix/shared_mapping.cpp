@@ -21,21 +21,6 @@ ObjectType segmentType(std::uint32_t nSize) {
 
 }  // namespace
 
-SharedMapping::SharedMapping(SharedMapping&& other) noexcept
-    : m_hMapping(std::exchange(other.m_hMapping, kNoHandle)),
-      m_bMadeNew(other.m_bMadeNew),
-      m_strProblem(std::move(other.m_strProblem)) {}
-
-SharedMapping& SharedMapping::operator=(SharedMapping&& other) noexcept {
-  if (this != &other) {
-    Close();
-    m_hMapping = std::exchange(other.m_hMapping, kNoHandle);
-    m_bMadeNew = other.m_bMadeNew;
-    m_strProblem = std::move(other.m_strProblem);
-  }
-  return *this;
-}
-
 bool SharedMapping::Create(const std::string& strName, std::uint32_t nSize,
                            bool /*bReadOnly*/,
                            const SecurityAttributes* pSecurity,
@@ -44,7 +29,7 @@ bool SharedMapping::Create(const std::string& strName, std::uint32_t nSize,
   // Read-write even for a read-only segment: making it new needs it.
   Attachment attachment = attachObject(strName, segmentType(nSize),
                                        objectMode(pSecurity), true, deadline);
-  m_hMapping = attachment.fd;
+  m_handles.fd = attachment.fd;
   m_bMadeNew = attachment.bMadeNew;
   m_strProblem = std::move(attachment.strProblem);
   return IsOpen();
@@ -55,7 +40,7 @@ bool SharedMapping::Open(const std::string& strName, std::uint32_t nSize,
   Close();
   Attachment attachment = attachObject(strName, segmentType(nSize),
                                        objectMode(nullptr), false, deadline);
-  m_hMapping = attachment.fd;
+  m_handles.fd = attachment.fd;
   m_bMadeNew = false;
   m_strProblem = std::move(attachment.strProblem);
   return IsOpen();
@@ -66,23 +51,23 @@ void* SharedMapping::MapView(std::uint32_t nSize, bool bReadOnly) {
   // The object has its full size: attaching made sure of it.
   void* pView =
       mmap(nullptr, nSize, bReadOnly ? PROT_READ : PROT_READ | PROT_WRITE,
-           MAP_SHARED, m_hMapping, 0);
+           MAP_SHARED, m_handles.fd, 0);
   if (pView != MAP_FAILED) return pView;
   m_strProblem = errorText(errno);
   return nullptr;
 }
 
-bool SharedMapping::IsOpen() const noexcept { return m_hMapping != kNoHandle; }
+bool SharedMapping::IsOpen() const noexcept { return m_handles.fd >= 0; }
 
 void SharedMapping::Close() noexcept {
-  if (IsOpen()) close(std::exchange(m_hMapping, kNoHandle));
+  if (IsOpen()) close(std::exchange(m_handles.fd, -1));
 }
 
 // Shared memory has no backing store to write to: every process that maps
 // the object sees each byte as soon as it is written.
-void FlushView(void* /*pView*/, std::uint32_t /*nSize*/) noexcept {}
+void flushView(void* /*pView*/, std::uint32_t /*nSize*/) noexcept {}
 
-void UnmapView(void* pView, std::uint32_t nSize) noexcept {
+void unmapView(void* pView, std::uint32_t nSize) noexcept {
   if (pView) munmap(pView, nSize);
 }
 

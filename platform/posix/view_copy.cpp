@@ -41,7 +41,7 @@ void installHandler() {
 
 }  // namespace
 
-bool CopyView(void* pTo, const void* pFrom, std::size_t nCount) noexcept {
+bool copyView(void* pTo, const void* pFrom, std::size_t nCount) noexcept {
   static std::once_flag installed;
   std::call_once(installed, installHandler);
   sigset_t busError;

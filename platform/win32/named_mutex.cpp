@@ -30,21 +30,6 @@ WaitResult waitResult(DWORD nWait) {
 
 }  // namespace
 
-NamedMutex::NamedMutex(NamedMutex&& other) noexcept
-    : m_hMutex(other.m_hMutex), m_strProblem(std::move(other.m_strProblem)) {
-  other.m_hMutex = nullptr;
-}
-
-NamedMutex& NamedMutex::operator=(NamedMutex&& other) noexcept {
-  if (this != &other) {
-    Close();
-    m_hMutex = other.m_hMutex;
-    other.m_hMutex = nullptr;
-    m_strProblem = std::move(other.m_strProblem);
-  }
-  return *this;
-}
-
 bool NamedMutex::Create(const std::string& strName,
                         const SecurityAttributes* pSecurity,
                         Deadline /*deadline*/) {
@@ -52,37 +37,38 @@ bool NamedMutex::Create(const std::string& strName,
   // Not owned at creation. An existing mutex of that name is returned with
   // ERROR_ALREADY_EXISTS, which is the attach case; a name held by another
   // kind of object fails with ERROR_INVALID_HANDLE.
-  m_hMutex = CreateMutexA(const_cast<SECURITY_ATTRIBUTES*>(pSecurity), FALSE,
-                          strName.c_str());
-  m_strProblem = m_hMutex ? std::string() : errorText(GetLastError());
-  return m_hMutex != nullptr;
+  m_handles.hMutex = CreateMutexA(const_cast<SECURITY_ATTRIBUTES*>(pSecurity),
+                                  FALSE, strName.c_str());
+  m_strProblem = m_handles.hMutex ? std::string() : errorText(GetLastError());
+  return m_handles.hMutex != nullptr;
 }
 
 WaitResult NamedMutex::Lock(std::uint32_t nTimeoutMs) {
-  if (!m_hMutex) return WaitResult::Failed;
+  if (!m_handles.hMutex) return WaitResult::Failed;
   // INFINITE is 0xFFFFFFFF; keep every wait bounded.
   const DWORD nWaitMs = nTimeoutMs == INFINITE ? INFINITE - 1 : nTimeoutMs;
-  const WaitResult result = waitResult(WaitForSingleObject(m_hMutex, nWaitMs));
+  const WaitResult result =
+      waitResult(WaitForSingleObject(m_handles.hMutex, nWaitMs));
   if (result == WaitResult::Failed) m_strProblem = errorText(GetLastError());
   return result;
 }
 
 void NamedMutex::Unlock() noexcept {
   // Fails with ERROR_NOT_OWNER when this thread does not hold it: no effect.
-  if (m_hMutex) ReleaseMutex(m_hMutex);
+  if (m_handles.hMutex) ReleaseMutex(m_handles.hMutex);
 }
 
-bool NamedMutex::IsOpen() const noexcept { return m_hMutex != nullptr; }
+bool NamedMutex::IsOpen() const noexcept { return m_handles.hMutex != nullptr; }
 
 void NamedMutex::Close() noexcept {
-  if (!m_hMutex) return;
+  if (!m_handles.hMutex) return;
   // Closing the handle does not release a hold: the mutex would stay owned by
   // this thread, and be abandoned only when it ends. Release every recursive
   // hold first; ReleaseMutex fails once this thread holds it no more.
-  while (ReleaseMutex(m_hMutex)) {
+  while (ReleaseMutex(m_handles.hMutex)) {
   }
-  CloseHandle(m_hMutex);
-  m_hMutex = nullptr;
+  CloseHandle(m_handles.hMutex);
+  m_handles.hMutex = nullptr;
 }
 
 }  // namespace platform

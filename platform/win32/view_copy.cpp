@@ -6,7 +6,7 @@
 // race with the peer, a guard around the copy does not.
 //
 // The guard is a vectored exception handler: a fault inside a copy resumes
-// the thread in a function that jumps back into CopyView, which fails.
+// the thread in a function that jumps back into copyView, which fails.
 // ReadProcessMemory and WriteProcessMemory on this process would have been
 // simpler, but Wine serves them from outside the process, where page
 // protection is not seen, and WriteProcessMemory may change a page's
@@ -53,7 +53,7 @@ LONG CALLBACK onFault(EXCEPTION_POINTERS* pInfo) {
   pCopy->nError =
       nCode == EXCEPTION_IN_PAGE_ERROR ? ERROR_SWAPERROR : ERROR_NOACCESS;
   // Go on in resumeCopy as if the faulting code had called it, on a stack
-  // aligned as a call leaves it; the frames below CopyView are given up.
+  // aligned as a call leaves it; the frames below copyView are given up.
   CONTEXT& context = *pInfo->ContextRecord;
 #ifdef _WIN64
   context.Rsp = (context.Rsp & ~DWORD64{15}) - 8;
@@ -74,7 +74,7 @@ bool installGuard() {
 
 }  // namespace
 
-bool CopyView(void* pTo, const void* pFrom, std::size_t nCount) noexcept {
+bool copyView(void* pTo, const void* pFrom, std::size_t nCount) noexcept {
   static const bool bGuarded = installGuard();
   if (!bGuarded) {
     t_nLastError = ERROR_NOT_ENOUGH_MEMORY;

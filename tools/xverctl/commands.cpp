@@ -3,59 +3,66 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <memory>
 #include <thread>
 
 #include "platform/platform.h"
+#include "sharedmem/messages.h"
 #include "sharedmem/segment_access.h"
 #include "tools/xverctl/xverctl.h"
 
 namespace xverctl {
 
-std::string LockOutcome(const CMemMapFile& map) {
-  switch (map.GetLastWait()) {
-    case platform::WaitResult::Abandoned:
-      return "abandoned: a process died holding its mutex (taken over now)";
-    case platform::WaitResult::TimedOut:
-      return "locked: another process held its mutex past 3000 ms";
-    default:
-      return map.GetProblem().empty() ? "not usable" : map.GetProblem();
-  }
-}
-
 namespace {
 
-int LockFailure(const CMemMapFile& map, const std::string& strName) {
-  return Fail(strName + ": " + LockOutcome(map));
-}
+using Suite = std::unique_ptr<xver_suite, void (*)(xver_suite*)>;
 
-int WriteSegment(const char* pszCommand, const char* pszName,
-                 const Args& args) {
-  if (args.size() != 1)
+Suite OpenSuite() { return Suite(xver_open(), xver_close); }
+
+int WriteSegment(const char* pszCommand, int nSegment, const Args& args) {
+  if (args.size() != 1) {
     return Usage(std::string("usage: xverctl ") + pszCommand + " TEXT");
-  if (args[0].size() >= segments::kSize) {
-    return Usage("text too long: " + std::to_string(args[0].size()) +
-                 " characters, a segment holds at most 200");
   }
-  CMemMapFile map;
-  const bool bHeldElsewhere = map.Open(pszName, segments::kSize, 0) != 0;
-  if (!bHeldElsewhere && !AttachOrSay(map, pszName)) return 1;
-  if (!segments::WriteText(map, args[0])) return LockFailure(map, pszName);
-  if (!bHeldElsewhere) {
-    std::fprintf(stderr,
-                 "xverctl: note: no other process holds %s, so it goes with "
-                 "this command\n",
-                 pszName);
+  if (args[0].size() > XVER_TEXT_MAX) {
+    return Usage("text too long: " + std::to_string(args[0].size()) +
+                 " characters, a segment holds at most " +
+                 std::to_string(XVER_TEXT_MAX));
+  }
+  const Suite suite = OpenSuite();
+  if (!suite) return Fail("out of memory");
+  const int nResult =
+      xver_write(suite.get(), nSegment, args[0].c_str(), kWaitMs);
+  if (nResult < 0) {
+    return Fail(std::string(xver_segment_name(nSegment)) + ": " +
+                Outcome(suite.get(), nSegment, nResult));
+  }
+  if (xver_made_new(suite.get(), nSegment)) {
+    Fail(std::string("note: no other process holds ") +
+         xver_segment_name(nSegment) + ", so it goes with this command");
   }
   return 0;
 }
 
+// The segment a name given to hold means: one of the seven, or its mutex,
+// in any letter case, '\' for '_'; -1 for any other.
+int SegmentNamed(const std::string& strName) {
+  std::string strMapName = CMemMapFile::MakeMapName(strName);
+  const std::string strMutex = "MUTEX";
+  for (int i = 0; i < XVER_SEGMENT_COUNT; ++i) {
+    const std::string strSegment = xver_segment_name(i);
+    if (strMapName == strSegment || strMapName == strSegment + strMutex) {
+      return i;
+    }
+  }
+  return -1;
+}
+
 }  // namespace
 
-bool AttachOrSay(CMemMapFile& map, const std::string& strName) {
-  if (segments::Attach(map, strName)) return true;
-  Fail("cannot attach " + strName +
-       (map.GetProblem().empty() ? "" : ": " + map.GetProblem()));
-  return false;
+std::string Outcome(const xver_suite* pSuite, int nSegment, int nResult) {
+  if (nResult == XVER_TIMEOUT) return messages::HeldPast(kWaitMs);
+  const std::string strProblem = xver_problem(pSuite, nSegment);
+  return strProblem.empty() ? "not usable" : strProblem;
 }
 
 int Fail(const std::string& strMessage) {
@@ -70,20 +77,29 @@ int Usage(const std::string& strMessage) {
 
 int Show(const Args& args) {
   if (!args.empty()) return Usage("usage: xverctl show");
+  const Suite suite = OpenSuite();
+  if (!suite) return Fail("out of memory");
   int nStatus = 0;
-  for (const char* pszName : segments::kAll) {
-    // Attaching only: a segment that no other process holds does not exist.
-    CMemMapFile map;
-    std::string strText;
-    if (!map.Open(pszName, segments::kSize, 1)) {
-      std::printf("%-20s %s\n", pszName,
-                  map.GetProblem().empty() ? "absent: no process holds it"
-                                           : map.GetProblem().c_str());
-      if (!map.GetProblem().empty()) nStatus = 1;
-    } else if (segments::ReadText(map, strText)) {
-      std::printf("%-20s \"%s\"\n", pszName, segments::Escape(strText).c_str());
+  for (int i = 0; i < XVER_SEGMENT_COUNT; ++i) {
+    const char* pszName = xver_segment_name(i);
+    const std::string strProblem = xver_problem(suite.get(), i);
+    char szText[XVER_TEXT_MAX + 2];
+    int nResult = XVER_UNUSABLE;
+    if (!strProblem.empty()) {
+      std::printf("%-20s %s\n", pszName, strProblem.c_str());
+      nStatus = 1;
+    } else if (xver_made_new(suite.get(), i)) {
+      // Nobody else held it: it did not exist, and ends with this look.
+      std::printf("%-20s %s\n", pszName, messages::Absent().c_str());
+    } else if ((nResult = xver_read(suite.get(), i, szText, kWaitMs)) >= 0) {
+      std::printf("%-20s \"%s\"%s\n", pszName, segments::Escape(szText).c_str(),
+                  nResult == XVER_ABANDONED
+                      ? ("  " + messages::Abandoned()).c_str()
+                      : "");
+      if (nResult == XVER_ABANDONED) nStatus = 1;
     } else {
-      std::printf("%-20s %s\n", pszName, LockOutcome(map).c_str());
+      std::printf("%-20s %s\n", pszName,
+                  Outcome(suite.get(), i, nResult).c_str());
       nStatus = 1;
     }
   }
@@ -91,29 +107,35 @@ int Show(const Args& args) {
 }
 
 int WriteStatus(const Args& args) {
-  return WriteSegment("status", segments::kXmitterStatus, args);
+  return WriteSegment("status", XVER_MM_XMITERSTATUS, args);
 }
 
 int WritePath(const Args& args) {
-  return WriteSegment("path", segments::kXmitPath, args);
+  return WriteSegment("path", XVER_MM_XMITPATH, args);
 }
 
 int Hold(const Args& args) {
   char* pszEnd = nullptr;
   const long nMs =
       args.size() == 2 ? std::strtol(args[1].c_str(), &pszEnd, 10) : -1;
-  if (nMs < 0 || !pszEnd || *pszEnd != '\0')
-    return Usage("usage: xverctl hold NAME MS");
-  CMemMapFile map;
-  if (!AttachOrSay(map, args[0])) return 1;
-  if (!map.Lock()) {
-    map.Unlock();
-    return LockFailure(map, args[0]);
+  const int nSegment = args.size() == 2 ? SegmentNamed(args[0]) : -1;
+  if (nMs < 0 || !pszEnd || *pszEnd != '\0' || nSegment < 0) {
+    return Usage(
+        "usage: xverctl hold NAME MS, NAME one of the seven segments or its "
+        "mutex");
   }
-  std::printf("holding %s for %ld ms\n", map.GetName().c_str(), nMs);
+  const Suite suite = OpenSuite();
+  if (!suite) return Fail("out of memory");
+  const char* pszName = xver_segment_name(nSegment);
+  const int nResult = xver_lock(suite.get(), nSegment, kWaitMs);
+  if (nResult < 0) {
+    return Fail(std::string(pszName) + ": " +
+                Outcome(suite.get(), nSegment, nResult));
+  }
+  std::printf("holding %s for %ld ms\n", pszName, nMs);
   std::fflush(stdout);
   std::this_thread::sleep_for(std::chrono::milliseconds(nMs));
-  map.Unlock();
+  xver_unlock(suite.get(), nSegment);
   return 0;
 }
 
@@ -133,15 +155,14 @@ int Remove(const Args& args) {
     said.push_back(strProblem);
     Fail(strWhat.empty() ? strProblem : strWhat + ": " + strProblem);
   };
-  for (const char* pszName : segments::kAll) {
+  for (const char* pszName : segments::kNames) {
     for (const std::string& strName :
          {std::string(pszName), std::string(pszName) + "MUTEX"}) {
       say(strName, platform::removeName(strName));
     }
   }
   say("", platform::removeNameFolder());
-  const int nStatus = said.empty() ? 0 : 1;
-  return nStatus;
+  return said.empty() ? 0 : 1;
 }
 
 }  // namespace xverctl

@@ -1,5 +1,6 @@
 #include <cstdio>
 #include <cstring>
+#include <string>
 
 #include "sharedmem/segment_access.h"
 #include "tools/xverctl/xverctl.h"
@@ -11,21 +12,30 @@ const char kUsage[] =
     "\n"
     "  serve [--once] [--status TEXT]\n"
     "        stand in for the transceiver-control process: report STARTING,\n"
-    "        then READY, and take each path written to MM_XMITPATH, printing\n"
-    "        it with whether the file exists. --once: exit after one path.\n"
-    "        --status TEXT: report TEXT throughout. Ctrl+C or SIGTERM\n"
-    "        stops it, leaving STOPPED in MM_XMITERSTATUS.\n"
+    "        then READY, and take each path handed over in MM_XMITPATH,\n"
+    "        printing it with whether the file exists. --once: stop after\n"
+    "        one path. --status TEXT: report TEXT throughout. Ctrl+C,\n"
+    "        Ctrl+Break or SIGTERM stops it: STOPPED in MM_XMITERSTATUS,\n"
+    "        then what waits in the slot is taken.\n"
     "  show            print the text of each segment that a process holds,\n"
     "                  or that no process holds it\n"
     "  status TEXT     write TEXT to MM_XMITERSTATUS\n"
     "  path TEXT       write TEXT to MM_XMITPATH\n"
-    "  hold NAME MS    hold segment NAME's mutex for MS milliseconds\n"
-    "  remove          delete the seven segments and their mutexes (POSIX)\n"
+    "  hold NAME MS    hold the mutex of segment NAME (one of the seven, or\n"
+    "                  its mutex's name) for MS milliseconds\n"
+    "  remove          delete the account's segments, mutexes and their\n"
+    "                  folder (POSIX)\n"
     "  --version       print the version\n"
-    "\n"
-    "Every segment access waits at most 3000 ms for the segment's mutex; a\n"
-    "mutex held longer or abandoned by a dead holder is reported and gives\n"
-    "exit status 1. Wrong use gives exit status 2.\n";
+    "\n";
+
+// The rule every command keeps, from the wait it uses.
+std::string Rules() {
+  return "Every segment access waits at most " +
+         std::to_string(xverctl::kWaitMs) +
+         " ms for the segment's mutex; a\n"
+         "mutex held longer or abandoned by a dead holder is reported and "
+         "gives\nexit status 1. Wrong use gives exit status 2.\n";
+}
 
 struct Command {
   const char* pszName;
@@ -44,11 +54,13 @@ int main(int argc, char* argv[]) {
   segments::PrepareProcess();
   if (argc < 2 || std::strcmp(argv[1], "--help") == 0 ||
       std::strcmp(argv[1], "-h") == 0) {
-    std::fputs(kUsage, argc < 2 ? stderr : stdout);
+    std::FILE* pOut = argc < 2 ? stderr : stdout;
+    std::fputs(kUsage, pOut);
+    std::fputs(Rules().c_str(), pOut);
     return argc < 2 ? 2 : 0;
   }
   if (std::strcmp(argv[1], "--version") == 0) {
-    std::puts("xverctl " XVER_VERSION);
+    std::printf("xverctl %s\n", xver_version());
     return 0;
   }
   for (const Command& command : kCommands) {

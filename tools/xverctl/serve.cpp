@@ -1,5 +1,8 @@
-// serve: the stand-in transceiver-control process. It reports its status in
-// "MM_XMITERSTATUS" and takes each path written to "MM_XMITPATH".
+// serve: the stand-in transceiver-control process, on the library's C
+// interface. It reports its status in "MM_XMITERSTATUS" and takes each path
+// handed over in "MM_XMITPATH", as docs/ipc.md has the peer's side: a path
+// waiting at start is taken, one found after an abandoned wait too, and at
+// stop STOPPED is said before the slot is taken one last time.
 #include <chrono>
 #include <csignal>
 #include <cstdio>
@@ -16,6 +19,8 @@ namespace {
 
 // Often enough that a sender waiting for the path slot waits little.
 constexpr auto kPollInterval = std::chrono::milliseconds(5);
+// How long to rest between tries to attach what another process holds up.
+constexpr auto kAttachRetryInterval = std::chrono::milliseconds(100);
 
 volatile std::sig_atomic_t g_bStop = 0;
 
@@ -26,35 +31,35 @@ bool FileExists(const std::string& strPath) {
   return std::filesystem::exists(platform::hostPath(strPath), ec);
 }
 
-// How long to rest between tries to attach what another process holds up.
-constexpr auto kAttachRetryInterval = std::chrono::milliseconds(100);
-
-void PrintTaken(const std::string& strPath) {
-  std::printf("%s\t%s\n", segments::Escape(strPath).c_str(),
-              FileExists(strPath) ? "file exists" : "no such file");
-  std::fflush(stdout);
+// The first segment of the suite that cannot be used, in words; "" when all
+// seven can.
+std::string FirstProblem(const xver_suite* pSuite) {
+  for (int i = 0; i < XVER_SEGMENT_COUNT; ++i) {
+    const std::string strProblem = xver_problem(pSuite, i);
+    if (!strProblem.empty()) return strProblem;
+  }
+  return std::string();
 }
 
 class Server {
  public:
+  ~Server() { xver_close(m_pSuite); }
+
   // Attaches all seven segments, trying again for as long as some cannot be
   // had, and saying once what it waits for; false when told to stop first.
   bool Attach() {
     std::string strSaid;
     while (!g_bStop) {
-      std::string strMissing;
-      for (int i = 0; i < 7; ++i) {
-        if (!m_bAttached[i]) {
-          m_bAttached[i] = segments::Attach(m_maps[i], segments::kAll[i]);
-        }
-        if (!m_bAttached[i] && strMissing.empty()) {
-          strMissing = m_maps[i].GetProblem().empty() ? segments::kAll[i]
-                                                      : m_maps[i].GetProblem();
-        }
+      xver_close(m_pSuite);
+      m_pSuite = xver_open();
+      if (!m_pSuite) {
+        Fail("out of memory");
+        return false;
       }
-      if (strMissing.empty()) return true;
-      if (strMissing != strSaid) Fail("waiting for " + strMissing);
-      strSaid = strMissing;
+      const std::string strProblem = FirstProblem(m_pSuite);
+      if (strProblem.empty()) return true;
+      if (strProblem != strSaid) Fail("waiting for " + strProblem);
+      strSaid = strProblem;
       std::this_thread::sleep_for(kAttachRetryInterval);
     }
     return false;
@@ -62,39 +67,37 @@ class Server {
 
   // Writes the status; a failure is reported and the server carries on.
   void Report(const std::string& strStatus) {
-    if (!segments::WriteText(Status(), strStatus)) {
-      Fail("could not write status " + strStatus +
-           ": MM_XMITERSTATUS: " + LockOutcome(Status()));
+    const int nResult =
+        xver_write(m_pSuite, XVER_MM_XMITERSTATUS, strStatus.c_str(), kWaitMs);
+    if (nResult < 0) {
+      Fail("could not write status " + strStatus + ": MM_XMITERSTATUS: " +
+           Outcome(m_pSuite, XVER_MM_XMITERSTATUS, nResult));
     }
   }
 
-  // Waits for the next path; false when told to stop first. A lock failure
-  // is reported once, until the next success or a different failure.
-  bool NextPath(std::string& strPath) {
-    std::string strReported;
-    while (!g_bStop) {
-      // Read and cleared under one lock: no sender writes in between.
-      if (!segments::TakeText(Path(), strPath)) {
-        const std::string strFailure = LockOutcome(Path());
-        if (strFailure != strReported) Fail("MM_XMITPATH: " + strFailure);
-        strReported = strFailure;
-      } else if (!strPath.empty()) {
-        return true;
-      } else {
-        strReported.clear();
-      }
-      std::this_thread::sleep_for(kPollInterval);
+  // Takes the path waiting in the slot, printing it; false when none waits.
+  // A failure is reported once, until the next success or another failure.
+  bool TakeWaiting() {
+    char szPath[XVER_TEXT_MAX + 2];
+    const int nResult = xver_take_path(m_pSuite, szPath, kWaitMs);
+    if (nResult < 0) {
+      const std::string strFailure =
+          Outcome(m_pSuite, XVER_MM_XMITPATH, nResult);
+      if (strFailure != m_strReported) Fail("MM_XMITPATH: " + strFailure);
+      m_strReported = strFailure;
+      return false;
     }
-    return false;
+    m_strReported.clear();
+    if (nResult == XVER_EMPTY) return false;
+    std::printf("%s\t%s\n", segments::Escape(szPath).c_str(),
+                FileExists(szPath) ? "file exists" : "no such file");
+    std::fflush(stdout);
+    return true;
   }
-
-  CMemMapFile& Path() { return m_maps[3]; }
 
  private:
-  CMemMapFile& Status() { return m_maps[4]; }
-
-  CMemMapFile m_maps[7];
-  bool m_bAttached[7] = {};
+  xver_suite* m_pSuite = nullptr;
+  std::string m_strReported;
 };
 
 }  // namespace
@@ -107,7 +110,7 @@ int Serve(const Args& args) {
     if (args[i] == "--once") {
       bOnce = true;
     } else if (args[i] == "--status" && i + 1 < args.size() &&
-               args[i + 1].size() < segments::kSize) {
+               args[i + 1].size() <= XVER_TEXT_MAX) {
       bFixedStatus = true;
       strFixedStatus = args[++i];
     } else {
@@ -121,22 +124,25 @@ int Serve(const Args& args) {
   std::signal(SIGBREAK, OnStopSignal);  // Ctrl+Break in a Windows console
 #endif
   Server server;
-  if (!server.Attach())
+  if (!server.Attach()) {
     return Fail("stopped before it could attach all seven segments");
+  }
 
   server.Report(bFixedStatus ? strFixedStatus : "STARTING");
   if (!bFixedStatus) server.Report("READY");
-  std::string strPath;
-  while (server.NextPath(strPath)) {
-    PrintTaken(strPath);
-    if (bOnce) break;
+  // A path waiting already was handed over while nobody served: the first
+  // look takes it.
+  while (!g_bStop) {
+    if (server.TakeWaiting()) {
+      if (bOnce) break;
+    } else {
+      std::this_thread::sleep_for(kPollInterval);
+    }
   }
   // Senders see STOPPED from here on; a path handed over before that is
   // taken, not left to go with this process's hold.
   server.Report("STOPPED");
-  if (segments::TakeText(server.Path(), strPath) && !strPath.empty()) {
-    PrintTaken(strPath);
-  }
+  server.TakeWaiting();
   return 0;
 }
 

@@ -1,14 +1,18 @@
-// xverctl: the stand-in transceiver-control process and segment inspector.
+// xverctl: the stand-in transceiver-control process and segment inspector,
+// written on the library's C interface (xver.h).
 #pragma once
 
 #include <string>
 #include <vector>
 
-#include "sharedmem/mem_map_file.h"
+#include "xver.h"
 
 namespace xverctl {
 
 using Args = std::vector<std::string>;
+
+// How long every access waits for a segment's mutex.
+constexpr int kWaitMs = 3000;
 
 // Each subcommand takes the arguments after its name and returns the exit
 // status. Errors are reported on standard error.
@@ -24,10 +28,8 @@ int Remove(const Args& args);
 int Fail(const std::string& strMessage);
 int Usage(const std::string& strMessage);
 
-// What a failed Lock of the segment found, in words.
-std::string LockOutcome(const CMemMapFile& map);
-
-// Attaches the named segment, or creates it; a failure is reported.
-bool AttachOrSay(CMemMapFile& map, const std::string& strName);
+// What an access to a segment that was not done found, in words: held past
+// the wait, or why the segment cannot be used.
+std::string Outcome(const xver_suite* pSuite, int nSegment, int nResult);
 
 }  // namespace xverctl

@@ -1,0 +1,27 @@
+// What the suite's programs say, each phrase in one place and built from the
+// constants it states. xversend's lines are these without "xversend: ".
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+#include "sharedmem/segment_access.h"
+
+namespace messages {
+
+// A request longer than a path may be.
+std::string PathTooLong(std::size_t nLength, std::size_t nLimit);
+// The path waiting in the slot was not taken within the slot's bound.
+std::string NotTaken(const std::string& strWaiting, std::uint32_t nWaitMs);
+// A bare word or the empty text took the place of a path that waited.
+std::string Replaced(const std::string& strWaiting);
+// The request needed a segment that this run had to make new.
+std::string NoHolder(segments::Id id);
+// A mutex held by another process past the wait, and one whose holder died.
+std::string HeldPast(std::uint32_t nWaitMs);
+std::string Abandoned();
+// A segment that no process holds.
+std::string Absent();
+
+}  // namespace messages
