@@ -175,10 +175,12 @@ TEST_F(XversendTest, SlotBoundCountsItsLockWaitsToo) {
     CMemMapFile slot;
     ASSERT_TRUE(segments::Attach(slot, "MM_XMITPATH"));
     while (!bStop) {
-      slot.Lock();
-      bHeld = true;
-      std::this_thread::sleep_for(std::chrono::milliseconds(2900));
-      slot.Unlock();
+      {
+        const segments::CSegmentLock lock(slot, segments::LockDeadline(),
+                                          segments::Abandoned::Take);
+        bHeld = true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(2900));
+      }
       // Long enough for the waiting sender to look, short of its next look.
       std::this_thread::sleep_for(std::chrono::milliseconds(20));
     }
@@ -195,7 +197,7 @@ TEST_F(XversendTest, SlotBoundCountsItsLockWaitsToo) {
 // Thirty senders start at once while this process holds every segment:
 // each attaches to the segments as they are; none makes one new.
 TEST_F(XversendTest, SendersAttachHeldSegmentsWithoutMakingThemNew) {
-  for (const char* pszName : segments::kAll) WriteText(pszName, "kept");
+  for (const char* pszName : segments::kNames) WriteText(pszName, "kept");
   WriteText("MM_XMITERSTATUS", "READY");
   std::vector<ChildProcess> senders(30);
   for (std::size_t i = 0; i < senders.size(); ++i) {
@@ -205,7 +207,7 @@ TEST_F(XversendTest, SendersAttachHeldSegmentsWithoutMakingThemNew) {
     EXPECT_EQ(sender.Wait(), 1);
     EXPECT_EQ(sender.Stderr(), "");
   }
-  for (const char* pszName : segments::kAll) {
+  for (const char* pszName : segments::kNames) {
     const std::string strText = ReadText(pszName);
     if (std::string(pszName) == "MM_XMITPATH") {
       EXPECT_EQ(strText.rfind("word", 0), 0u) << strText;
@@ -282,7 +284,10 @@ TEST_F(XversendTest, SlowPeerTakesAllItIsHandedAndTheRestAreToldSo) {
     for (std::string strPath; !bStop || !strPath.empty();) {
       std::this_thread::sleep_for(std::chrono::milliseconds(400));
       strPath.clear();
-      if (segments::TakeText(slot, strPath) && !strPath.empty()) taken.push_back(strPath);
+      if (segments::IsDone(segments::TakePath(slot, strPath, segments::LockDeadline())) &&
+          !strPath.empty()) {
+        taken.push_back(strPath);
+      }
     }
   });
   const std::vector<std::string> paths = NumberedPaths("slow_", 12);

@@ -21,6 +21,7 @@ TEST_F(XversendTest, RequestsEndToEnd) {
   const std::string strPath = "C:\\Data\\obs_001.txt";
   const std::string strWaited =
       "MM_XMITPATH: the path waiting there was not taken within 3000 ms: \"C:\\old.txt\"";
+  const std::string strReplaced = "MM_XMITPATH: replaced the path waiting there: \"C:\\old.txt\"";
   const Scenario kScenarios[] = {
       {"ready", "READY", "", {strPath}, 1, strPath.c_str(), ""},
       {"starting", "STARTING", "", {strPath}, 0, "", ""},
@@ -60,8 +61,8 @@ TEST_F(XversendTest, RequestsEndToEnd) {
        0.3,
        1.5},
       {"no path waiting", "READY", "SENT", {"C:\\new.txt"}, 1, "C:\\new.txt", ""},
-      {"bare word clears a waiting path", "READY", "C:\\old.txt", {"word"}, 1, "word", ""},
-      {"no argument clears a waiting path", "READY", "C:\\old.txt", {}, 1, "", ""},
+      {"bare word clears a waiting path", "READY", "C:\\old.txt", {"word"}, 1, "word", strReplaced},
+      {"no argument clears a waiting path", "READY", "C:\\old.txt", {}, 1, "", strReplaced},
       {"too long",
        "READY",
        "previous",

@@ -7,7 +7,7 @@
 namespace {
 
 using OpenOperation = std::int32_t (CXverInterface::*)();
-// In the order start-up calls them, matching segments::kAll.
+// In the order start-up calls them, matching segments::kNames.
 const OpenOperation kOpenOperations[7] = {
     &CXverInterface::OpenPcResetMap,       &CXverInterface::OpenTimePosValidMap,
     &CXverInterface::OpenXbtTimePosMap,    &CXverInterface::OpenXmitPathMap,
@@ -21,7 +21,7 @@ TEST_F(XverInterfaceTest, CreatesAllSevenSegmentsAndMutexesWhenNoneExist) {
   RemoveNames();
   CXverInterface xver;
   for (const auto open : kOpenOperations) EXPECT_EQ((xver.*open)(), 1);
-  for (const char* pszName : segments::kAll) {
+  for (const char* pszName : segments::kNames) {
     CMemMapFile map;
     ASSERT_EQ(map.Open(pszName, 201, 0), 1) << pszName;
     EXPECT_NE(map.Lock(), nullptr) << pszName;
@@ -30,12 +30,12 @@ TEST_F(XverInterfaceTest, CreatesAllSevenSegmentsAndMutexesWhenNoneExist) {
 }
 
 TEST_F(XverInterfaceTest, AttachesExistingSegmentsWithoutTouchingThem) {
-  for (const char* pszName : segments::kAll) {
+  for (const char* pszName : segments::kNames) {
     WriteText(pszName, std::string("kept in ") + pszName);
   }
   CXverInterface xver;
   for (const auto open : kOpenOperations) EXPECT_EQ((xver.*open)(), 1);
-  for (const char* pszName : segments::kAll) {
+  for (const char* pszName : segments::kNames) {
     EXPECT_EQ(ReadText(pszName), std::string("kept in ") + pszName);
   }
 }

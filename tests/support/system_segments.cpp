@@ -9,8 +9,8 @@ namespace testsupport {
 
 void SystemSegmentsTest::SetUp() {
   RemoveNames();
-  for (int i = 0; i < 7; ++i) {
-    ASSERT_EQ(m_maps[i].Create(segments::kAll[i], 201, 0, nullptr), 1);
+  for (int i = 0; i < segments::kCount; ++i) {
+    ASSERT_EQ(m_maps[i].Create(segments::kNames[i], 201, 0, nullptr), 1);
   }
 }
 
@@ -24,7 +24,7 @@ void SystemSegmentsTest::CloseSegments() {
 }
 
 void SystemSegmentsTest::RemoveNames() {
-  for (const char* pszName : segments::kAll) {
+  for (const char* pszName : segments::kNames) {
     platform::removeName(pszName);
     platform::removeName(std::string(pszName) + "MUTEX");
   }
@@ -36,36 +36,33 @@ bool SystemSegmentsTest::WaitForStatus(const std::string& strStatus, int nTimeou
         CMemMapFile status;  // a look, let go at once
         std::string strText;
         return status.Open(segments::kXmitterStatus, segments::kSize, 1) &&
-               segments::ReadText(status, strText) && strText == strStatus;
+               segments::ReadText(status, strText) == segments::Access::Done &&
+               strText == strStatus;
       },
       nTimeoutMs);
 }
 
 CMemMapFile& SystemSegmentsTest::Segment(const char* pszName) {
-  for (int i = 0; i < 7; ++i) {
-    if (std::strcmp(segments::kAll[i], pszName) == 0) return m_maps[i];
+  for (int i = 0; i < segments::kCount; ++i) {
+    if (std::strcmp(segments::kNames[i], pszName) == 0) return m_maps[i];
   }
   ADD_FAILURE() << "no segment " << pszName;
   return m_maps[0];
 }
 
 void SystemSegmentsTest::WriteBytes(const char* pszName, const std::string& strBytes) {
-  CMemMapFile& map = Segment(pszName);
-  char* pView = static_cast<char*>(map.Lock());
-  EXPECT_NE(pView, nullptr) << "could not lock " << pszName;
-  if (pView) std::copy(strBytes.begin(), strBytes.end(), pView);
-  map.Unlock();
+  const segments::CSegmentLock lock(Segment(pszName), segments::LockDeadline(),
+                                    segments::Abandoned::Refuse);
+  EXPECT_NE(lock.View(), nullptr) << "could not lock " << pszName;
+  if (lock.View()) std::copy(strBytes.begin(), strBytes.end(), static_cast<char*>(lock.View()));
 }
 
 std::string SystemSegmentsTest::ReadBytes(const char* pszName) {
-  CMemMapFile& map = Segment(pszName);
-  std::string strBytes;
-  if (const char* pView = static_cast<const char*>(map.Lock())) {
-    strBytes.assign(pView, 201);
-  }
-  map.Unlock();
-  EXPECT_EQ(strBytes.size(), 201u) << "could not lock " << pszName;
-  return strBytes;
+  const segments::CSegmentLock lock(Segment(pszName), segments::LockDeadline(),
+                                    segments::Abandoned::Refuse);
+  EXPECT_NE(lock.View(), nullptr) << "could not lock " << pszName;
+  return lock.View() ? std::string(static_cast<const char*>(lock.View()), segments::kSize)
+                     : std::string();
 }
 
 std::string SystemSegmentsTest::ReadText(const char* pszName) {
@@ -74,9 +71,9 @@ std::string SystemSegmentsTest::ReadText(const char* pszName) {
 }
 
 void SystemSegmentsTest::Recover(const char* pszName) {
-  CMemMapFile& map = Segment(pszName);
-  map.Lock();
-  map.Unlock();
+  // Taken over and let go.
+  const segments::CSegmentLock lock(Segment(pszName), segments::LockDeadline(),
+                                    segments::Abandoned::Take);
 }
 
 }  // namespace testsupport

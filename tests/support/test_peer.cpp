@@ -20,13 +20,16 @@ void Say(const char* pszLine) {
   std::fflush(stdout);
 }
 
+segments::CSegmentLock Locked(CMemMapFile& map) {
+  return segments::CSegmentLock(map, segments::LockDeadline(), segments::Abandoned::Refuse);
+}
+
 int AttachAt(long long nAtMs, int argc, char** argv) {
   using namespace std::chrono;
   std::this_thread::sleep_until(system_clock::time_point(milliseconds(nAtMs)));
   for (int i = 0; i < argc; ++i) {
     CMemMapFile map;
-    if (!segments::Attach(map, argv[i]) || !map.Lock()) return 1;
-    map.Unlock();
+    if (!segments::Attach(map, argv[i]) || !Locked(map).View()) return 1;
   }
   return 0;
 }
@@ -40,15 +43,14 @@ int main(int argc, char** argv) {
 
   CMemMapFile map;
   if (!segments::Attach(map, argv[2])) return 1;
+  const segments::CSegmentLock lock = Locked(map);
+  if (!lock.View()) return 1;
   if (strMode == "hold" && argc == 4) {
-    if (!map.Lock()) return 1;
     Say("locked");
     std::this_thread::sleep_for(std::chrono::milliseconds(std::atol(argv[3])));
-    map.Unlock();
     return 0;
   }
   if (strMode == "abandon") {
-    if (!map.Lock()) return 1;
     Say("locked");
     std::_Exit(0);  // no destructors: the mutex stays locked by a dead process
   }

@@ -19,7 +19,7 @@ std::size_t g_nBytesLeft = 0;
 
 namespace platform {
 
-bool CopyView(void* pTo, const void* pFrom, std::size_t nCount) noexcept {
+bool copyView(void* pTo, const void* pFrom, std::size_t nCount) noexcept {
   const std::size_t nCopied = nCount < g_nBytesLeft ? nCount : g_nBytesLeft;
   std::memcpy(pTo, pFrom, nCopied);
   g_nBytesLeft -= nCopied;
@@ -27,7 +27,7 @@ bool CopyView(void* pTo, const void* pFrom, std::size_t nCount) noexcept {
   return true;
 }
 
-// With CopyView, so that the platform's own copy is not linked beside it.
+// With copyView, so that the platform's own copy is not linked beside it.
 std::string copyProblem() { return "never: the copy ends the process"; }
 
 }  // namespace platform
@@ -37,5 +37,5 @@ int main(int argc, char** argv) {
   CMemMapFile map;
   if (!segments::Attach(map, argv[1])) return 1;
   g_nBytesLeft = std::strtoul(argv[3], nullptr, 10);
-  return segments::WriteText(map, argv[2]) ? 0 : 1;
+  return segments::WriteText(map, argv[2]) == segments::Access::Done ? 0 : 1;
 }

@@ -99,14 +99,14 @@ TEST_F(XversendTest, StandardErrorThatTakesNoLineNeitherBlocksNorEndsTheRun) {
   };
   for (const auto& c : kCases) {
     SCOPED_TRACE(c.pszCase);
-    for (const char* pszName : segments::kAll) WriteText(pszName, "kept");
+    for (const char* pszName : segments::kNames) WriteText(pszName, "kept");
     WriteText("MM_XMITERSTATUS", "READY");
     WriteText("MM_XMITPATH", "");
     const ProcessResult result =
         RunThrough("exec \"$0\" \"$1\" " + c.strRedirection, "C:\\Data\\obs.txt");
     EXPECT_EQ(result.nExitCode, 1);
     EXPECT_LT(result.dSeconds, dUsual + 1.0);
-    for (const char* pszName : segments::kAll) {
+    for (const char* pszName : segments::kNames) {
       const std::string strName = pszName;
       EXPECT_EQ(ReadText(pszName), strName == "MM_XMITPATH"       ? "C:\\Data\\obs.txt"
                                    : strName == "MM_XMITERSTATUS" ? "READY"
@@ -272,7 +272,7 @@ TEST_F(XversendTest, NoPeerHoldsARunUpLongerThanThreeBounds) {
   std::vector<std::unique_ptr<testsupport::ObjectMaker>> makers;
   std::vector<std::string> contents;
   const std::string strMutexHeader = std::string("XVMX\2\0\0\0", 8) + std::string(120, '\0');
-  for (const char* pszName : segments::kAll) {
+  for (const char* pszName : segments::kNames) {
     makers.push_back(std::make_unique<testsupport::ObjectMaker>(pszName));
     contents.push_back(std::string(pszName) == "MM_XMITERSTATUS"
                            ? std::string("READY") + std::string(196, '\0')

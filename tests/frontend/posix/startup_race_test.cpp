@@ -33,7 +33,7 @@ TEST_F(XversendTest, TwentyAtOnceWithNoObjectsPresentAllSucceed) {
       EXPECT_EQ(sender.Wait(), 1);
       EXPECT_EQ(sender.Stderr(), "");
     }
-    for (const char* pszName : segments::kAll) {
+    for (const char* pszName : segments::kNames) {
       for (const auto& [strObject, nSize] :
            {std::pair{std::string(pszName), 201}, {std::string(pszName) + "MUTEX", 128}}) {
         struct stat info {};

@@ -69,14 +69,14 @@ TEST_F(ViewCopyTest, PagesThatCannotBeReachedFailTheCopy) {
   };
   for (const auto& c : kCases) {
     SCOPED_TRACE(c.pszCase);
-    EXPECT_FALSE(platform::CopyView(c.pTo, c.pFrom, c.nCount));
+    EXPECT_FALSE(platform::copyView(c.pTo, c.pFrom, c.nCount));
     EXPECT_EQ(platform::copyProblem(), platform::errorText(ERROR_NOACCESS));
     EXPECT_EQ(Protection(pNoAccess), DWORD{PAGE_NOACCESS});
   }
   // The guard is off again after a fault, and on again for the next copy.
-  EXPECT_TRUE(platform::CopyView(szBuffer, m_pPages, 201));
+  EXPECT_TRUE(platform::copyView(szBuffer, m_pPages, 201));
   EXPECT_EQ(std::string(szBuffer, 201), std::string(201, 'p'));
-  EXPECT_FALSE(platform::CopyView(szBuffer, pNoAccess, 1));
+  EXPECT_FALSE(platform::copyView(szBuffer, pNoAccess, 1));
 }
 
 TEST_F(ViewCopyTest, ReadOnlyViewStaysReadOnlyAndUnchanged) {
@@ -92,11 +92,11 @@ TEST_F(ViewCopyTest, ReadOnlyViewStaysReadOnlyAndUnchanged) {
   ASSERT_TRUE(pWritable && pReadOnly);
   std::strcpy(pWritable, "kept");
 
-  EXPECT_FALSE(platform::CopyView(pReadOnly, "written", 8));
+  EXPECT_FALSE(platform::copyView(pReadOnly, "written", 8));
   EXPECT_EQ(Protection(pReadOnly), DWORD{PAGE_READONLY});
   EXPECT_STREQ(pWritable, "kept");
   char szText[8] = {};
-  EXPECT_TRUE(platform::CopyView(szText, pReadOnly, 5));
+  EXPECT_TRUE(platform::copyView(szText, pReadOnly, 5));
   EXPECT_STREQ(szText, "kept");
   UnmapViewOfFile(pWritable);
   UnmapViewOfFile(pReadOnly);
@@ -113,8 +113,8 @@ TEST_F(ViewCopyTest, ReservedSectionPagesNeverCommittedFailTheCopy) {
   void* pView = MapViewOfFile(hSection, FILE_MAP_WRITE, 0, 0, 0);
   ASSERT_NE(pView, nullptr);
   char szBuffer[201] = {};
-  EXPECT_FALSE(platform::CopyView(szBuffer, pView, sizeof szBuffer));
-  EXPECT_FALSE(platform::CopyView(pView, szBuffer, sizeof szBuffer));
+  EXPECT_FALSE(platform::copyView(szBuffer, pView, sizeof szBuffer));
+  EXPECT_FALSE(platform::copyView(pView, szBuffer, sizeof szBuffer));
   UnmapViewOfFile(pView);
 }
 
