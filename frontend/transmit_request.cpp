@@ -29,10 +29,12 @@ std::int32_t CXverInterface::Submit(const std::string& strRequest,
     return 0;
   }
   if (segments::IsPath(strRequest) && GetXmitterStatus() != kStatusReady) {
-    // A status this run had to make new has no writer behind it.
-    strMessage = m_mapXmitterStatus.WasMadeNew()
-                     ? messages::NoHolder(segments::Id::XmitterStatus)
-                     : m_mapXmitterStatus.GetProblem();
+    // A status that no other process holds has no writer behind it.
+    strMessage = m_mapXmitterStatus.GetProblem();
+    if (strMessage.empty() && m_bXmitterStatusOpen &&
+        !m_mapXmitterStatus.IsHeldElsewhere()) {
+      strMessage = messages::NoHolder(segments::Id::XmitterStatus);
+    }
     return 0;
   }
   return WriteXmitPath(strRequest, strMessage);
@@ -85,8 +87,9 @@ std::int32_t CXverInterface::WriteXmitPath(const std::string& strPath,
     if (segments::IsPath(strFound)) strMessage = messages::Replaced(strFound);
     return 1;
   }
-  // A slot this run had to make new dies with it: nobody could take the path.
-  if (m_mapXmitPath.WasMadeNew()) {
+  // A slot that no other process holds dies with this one: nobody could
+  // take the path.
+  if (!m_mapXmitPath.IsHeldElsewhere()) {
     strMessage = messages::NoHolder(segments::Id::XmitPath);
     return 0;
   }

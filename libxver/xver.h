@@ -25,8 +25,9 @@
 extern "C" {
 #endif
 
-#define XVER_TEXT_MAX 200 /* characters of a segment's text, without its NUL \
-                           */
+#define XVER_TEXT_MAX                                    \
+  200 /* characters of a segment's text, without its NUL \
+       */
 
 enum xver_segment { /* in the order the suite attaches them */
                     XVER_MMFLG_PCRESET,
@@ -107,9 +108,11 @@ int xver_take_path(xver_suite *suite, char path[XVER_TEXT_MAX + 2],
                    int timeout_ms);
 
 /* xversend's request, exactly: a path (xver_is_path) is handed over when
- * MM_XMITERSTATUS says "READY" and the slot is free within 3000 ms; any
- * other text is written at once. Returns 1 handed over, 0 refused. message
- * receives the line xversend would print, without "xversend: ", or "". */
+ * MM_XMITERSTATUS says "READY", another holder (this handle aside) holds
+ * MM_XMITPATH (Windows: held it at xver_open), and the slot is free within
+ * 3000 ms; any other text is written at once. Returns 1 handed over, 0
+ * refused. message receives the line xversend would print, without
+ * "xversend: ", or "". */
 int xver_submit(xver_suite *suite, const char *request, char message[256]);
 
 /* Locks the segment's mutex, waiting at most timeout_ms, and keeps it until

@@ -108,6 +108,9 @@ class SharedMapping {
   bool IsOpen() const noexcept;
   // Whether the last Create made the block new: no other process held it.
   bool WasMadeNew() const noexcept { return m_bMadeNew; }
+  // Whether some other holder, in this process or another, holds the block
+  // now (POSIX); on Windows, whether one did when it was attached.
+  bool IsHeldElsewhere() const noexcept;
   // Lets go of the block. The problem recorded last stays readable.
   void Close() noexcept;
   const std::string& GetProblem() const noexcept { return m_strProblem; }

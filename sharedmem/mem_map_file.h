@@ -53,6 +53,9 @@ class CMemMapFile {
   std::uint32_t GetSize() const { return m_nSize; }
   // Whether the last Create made the segment new: no other process held it.
   bool WasMadeNew() const { return m_hMapping.WasMadeNew(); }
+  // Whether another holder holds the segment now (POSIX; on Windows, when
+  // it was attached): one that could read what is written there.
+  bool IsHeldElsewhere() const { return m_hMapping.IsHeldElsewhere(); }
   const std::string& GetName() const { return m_strName; }
   // How the last Lock's wait ended.
   platform::WaitResult GetLastWait() const { return m_lastWait; }

@@ -1,6 +1,7 @@
 // Named segments as files in the account's folder of /dev/shm, held as
 // platform/posix/shm_object.h describes, so that a segment lives as long as
 // some process holds it, as a Windows mapping does.
+#include <fcntl.h>
 #include <sys/mman.h>
 #include <unistd.h>
 
@@ -55,6 +56,16 @@ void* SharedMapping::MapView(std::uint32_t nSize, bool bReadOnly) {
   if (pView != MAP_FAILED) return pView;
   m_strProblem = errorText(errno);
   return nullptr;
+}
+
+bool SharedMapping::IsHeldElsewhere() const noexcept {
+  // A lock of another open file description would conflict with the write
+  // lock; this one's own hold does not.
+  struct flock lock {};
+  lock.l_type = F_WRLCK;
+  lock.l_whence = SEEK_SET;
+  return IsOpen() && fcntl(m_handles.fd, F_OFD_GETLK, &lock) == 0 &&
+         lock.l_type != F_UNLCK;
 }
 
 bool SharedMapping::IsOpen() const noexcept { return m_handles.fd >= 0; }

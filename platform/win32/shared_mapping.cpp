@@ -59,6 +59,11 @@ void* SharedMapping::MapView(std::uint32_t nSize, bool bReadOnly) {
   return pView;
 }
 
+// Windows tells no one how many handles a mapping has.
+bool SharedMapping::IsHeldElsewhere() const noexcept {
+  return IsOpen() && !m_bMadeNew;
+}
+
 bool SharedMapping::IsOpen() const noexcept {
   return m_handles.hMapping != nullptr;
 }

@@ -54,6 +54,20 @@ bool WaitUntil(const std::function<bool()>& condition, int nTimeoutMs) {
 }
 
 const char* TestPeerPath() { return XVER_TEST_PEER_PATH; }
+
+const char* ExampleTransceiverPath() {
+  return *XVER_EXAMPLE_TRANSCEIVER_PATH ? XVER_EXAMPLE_TRANSCEIVER_PATH : nullptr;
+}
+
+const char* PythonPath() { return *XVER_PYTHON_PATH ? XVER_PYTHON_PATH : nullptr; }
+
+std::vector<std::pair<std::string, std::string>> PythonEnvironment() {
+  return {{"PYTHONPATH", XVER_PYTHON_MODULE_DIR}, {"LD_LIBRARY_PATH", XVER_LIBRARY_DIR}};
+}
+
+std::string ExamplePath(const std::string& strName) {
+  return std::string(XVER_EXAMPLES_DIR) + "/" + strName;
+}
 const char* TornWriterPath() { return XVER_TORN_WRITER_PATH; }
 const char* XversendPath() { return XVERSEND_PATH; }
 const char* XverctlPath() { return XVERCTL_PATH; }

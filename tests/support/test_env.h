@@ -3,6 +3,8 @@
 
 #include <functional>
 #include <string>
+#include <utility>
+#include <vector>
 
 namespace testsupport {
 
@@ -36,6 +38,14 @@ void RemoveFileAt(const std::string& strPath);
 bool WaitUntil(const std::function<bool()>& condition, int nTimeoutMs = 10000);
 
 const char* TestPeerPath();
+// The example transceiver-control process in C, built on libxver; null
+// where it is not built.
+const char* ExampleTransceiverPath();
+// Python 3 and what the xver module needs to load; null where there is none.
+const char* PythonPath();
+std::vector<std::pair<std::string, std::string>> PythonEnvironment();
+// A file of the source tree's examples/.
+std::string ExamplePath(const std::string& strName);
 const char* TornWriterPath();
 const char* XversendPath();
 const char* XverctlPath();
