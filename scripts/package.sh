@@ -4,7 +4,8 @@
 #                                    no dependency; man pages without warnings
 #   xversend-VERSION-windows-x64.zip the programs import system DLLs only, are
 #   xversend-VERSION-windows-x86.zip PE32+ (x64) or PE32 (x86), and carry the
-#                                    version resource and the manifest
+#                                    version resource (with CompanyName) and
+#                                    the manifest
 # Any failed check fails the script. Installs what it needs when run as root
 # on Debian.
 set -euo pipefail
@@ -22,6 +23,8 @@ done
 rm -rf "$out/_CPack_Packages"
 
 version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' build/default/CMakeCache.txt)
+vendor=$(sed -n 's/^set(CPACK_PACKAGE_VENDOR "\(.*\)")$/\1/p' build/windows/CPackConfig.cmake)
+[ -n "$vendor" ] || { echo "no CPACK_PACKAGE_VENDOR in build/windows/CPackConfig.cmake" >&2; exit 1; }
 deb=$out/xversend_${version}_$(dpkg --print-architecture).deb
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
@@ -91,7 +94,7 @@ for arch in x64 x86; do
     resources=$("$tools-windres" -i "$exe" -O rc) || true
     for value in "FileVersion\", \"$version.0\"" "ProductVersion\", \"$version.0\"" \
       "ProductName\", \"xversend\"" "OriginalFilename\", \"$program.exe\"" \
-      'level=""asInvoker""'; do
+      "CompanyName\", \"$vendor\"" 'level=""asInvoker""'; do
       grep -qF "$value" <<<"$resources" || fail "$program.exe ($arch) resource lacks $value"
     done
   done
