@@ -5,12 +5,13 @@
 #   xversend-VERSION-windows-x64.zip the programs import system DLLs only, are
 #   xversend-VERSION-windows-x86.zip PE32+ (x64) or PE32 (x86), and carry the
 #                                    version resource (with CompanyName) and
-#                                    the manifest
+#                                    the manifest; the texts are .txt with
+#                                    CR LF line ends
 # Any failed check fails the script. Installs what it needs when run as root
 # on Debian.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-bash scripts/install_deps.sh lintian man-db binutils unzip
+bash scripts/install_deps.sh lintian man-db binutils unzip file
 for preset in default windows windows-x86; do
   bash scripts/build.sh "$preset"
 done
@@ -77,10 +78,21 @@ for arch in x64 x86; do
   echo "== $zip"
   unzip -q "$zip" -d "$work/$arch"
   folder=$work/$arch/xversend-$version
-  for file in xversend.exe xverctl.exe README.md LICENSE docs/ipc.md docs/robustness.md \
+  for file in xversend.exe xverctl.exe README.txt LICENSE.txt docs/ipc.txt docs/robustness.txt \
     examples/XverSetUp.Txt; do
     [ -f "$folder/$file" ] || fail "$zip: no xversend-$version/$file"
   done
+  # Notepad on Windows 7 needs CR LF; .md opens in no program there.
+  while IFS= read -r -d '' file; do
+    case $file in
+      *.exe) ;;
+      *.txt | *.Txt)
+        type=$(file -b "$file")
+        [[ $type == *text*", with CRLF line terminators" ]] ||
+          fail "$zip: ${file#"$work/$arch/"} is $type" ;;
+      *) fail "$zip: ${file#"$work/$arch/"} is neither a program nor a .txt" ;;
+    esac
+  done < <(find "$folder" -type f -print0)
   for program in xversend xverctl; do
     exe=$folder/$program.exe
     headers=$("$tools-objdump" -p "$exe") || { fail "$program.exe ($arch) is no $arch program"; continue; }
