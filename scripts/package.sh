@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds the release packages into build/packages/ and checks them:
-#   xversend_VERSION_ARCH.deb        lintian reports no error; static programs;
-#                                    no dependency; man pages without warnings
+#   xversend_VERSION_ARCH.deb        lintian reports no error; static-pie
+#                                    programs that pass hardening-check; no
+#                                    dependency; man pages without warnings
 #   xversend-VERSION-windows-x64.zip the programs import system DLLs only, are
 #   xversend-VERSION-windows-x86.zip PE32+ (x64) or PE32 (x86), and carry the
 #                                    version resource (with CompanyName) and
@@ -11,7 +12,7 @@
 # on Debian.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-bash scripts/install_deps.sh lintian man-db binutils unzip file
+bash scripts/install_deps.sh lintian devscripts man-db binutils unzip file
 for preset in default windows windows-x86; do
   bash scripts/build.sh "$preset"
 done
@@ -52,10 +53,29 @@ echo "${lintian_out:-no tag}"
 
 dpkg-deb -x "$deb" "$work/deb"
 root=$work/deb
+# Fully static, position-independent programs: no program interpreter, no
+# shared library (a static-pie program has a dynamic section for its own
+# relocation), ELF type DYN flagged PIE.
 for program in xversend xverctl; do
-  headers=$(readelf -lW "$root/usr/bin/$program")
-  ! grep -qE 'INTERP|DYNAMIC' <<<"$headers" || fail "$program is not fully static"
+  file=$root/usr/bin/$program
+  headers=$(readelf -hlW "$file") && dynamic=$(readelf -dW "$file") ||
+    { fail "$program is no ELF program"; continue; }
+  ! grep -q INTERP <<<"$headers" || fail "$program needs a program interpreter"
+  ! grep -q '(NEEDED)' <<<"$dynamic" || fail "$program needs shared libraries"
+  grep -qE 'Type: +DYN' <<<"$headers" && grep -qE '\(FLAGS_1\).* PIE' <<<"$dynamic" ||
+    fail "$program is not position-independent"
+  # In a static program the stack protector's and the fortified functions
+  # are defined, not imported: hardening-check cannot see them there (the
+  # objects are checked below). No control-flow protection: Debian 12's
+  # hardening flags do not ask for it, and its C library is built without it.
+  hardening-check --nostackprotector --nocfprotection "$file" || fail "hardening-check $program"
 done
+# Their code as compiled, where hardening-check sees the stack protector and
+# the fortified functions.
+objects=$(cd build/default && ninja -t inputs xversend xverctl | grep '\.o$' | sed 's|^|build/default/|')
+[ -n "$objects" ] || fail "no objects of the programs in build/default"
+ar rc "$work/objects.a" $objects
+hardening-check --nocfprotection "$work/objects.a" || fail "hardening-check: the programs' objects"
 zcat "$root/usr/share/doc/xversend/changelog.gz" | head -n1 | grep -qF "xversend ($version)" ||
   fail "the change log does not begin with version $version"
 [ -d "$root/var/lib/xver/drive_c" ] && [ -z "$(ls -A "$root/var/lib/xver/drive_c")" ] ||
