@@ -4,8 +4,8 @@
 #                                    or pedantic tag but overridden ones;
 #                                    static-pie, hardened programs;
 #                                    machine-readable copyright; Multi-Arch
-#                                    and Static-Built-Using; no dependency;
-#                                    man pages without warnings
+#                                    and Static-Built-Using; compressed docs;
+#                                    no dependency; man pages without warnings
 #   xversend-VERSION-windows-x64.zip the programs import system DLLs only, are
 #   xversend-VERSION-windows-x86.zip PE32+ (x64) or PE32 (x86), and carry the
 #                                    version resource (with CompanyName) and
@@ -47,7 +47,8 @@ ls -l "$out"
 # the copyright is machine-readable and has the text of each licence it
 # names, for a static program also those of the C library and the compiler's
 # runtime in it, whose source packages Static-Built-Using names; programs
-# and libraries pass hardening-check.
+# and libraries pass hardening-check; documentation over 4 kB is compressed
+# with gzip -9n; the change log is for unstable.
 cxx=$(sed -n 's/^CMAKE_CXX_COMPILER:[A-Z]*=//p' build/default/CMakeCache.txt)
 for package_file in "$out"/*.deb; do
   package=$(dpkg-deb -f "$package_file" Package)
@@ -113,8 +114,18 @@ for fault in faults:
     print("copyright:", fault, file=sys.stderr)
 sys.exit(1 if faults else 0)
 PY
-  zcat "$doc/changelog.gz" | head -n1 | grep -qE "^[^ ]+ \($version\)" ||
-    fail "$package: the change log does not begin with version $version"
+  while IFS= read -r -d '' file; do
+    name=${file#"$doc/"}
+    case $name in
+      copyright | examples/*) ;;
+      *.gz)
+        [ "$(od -An -tx1 -N10 "$file" | tr -d ' \n')" = 1f8b0800000000000203 ] ||
+          fail "$package: $name is not compressed with gzip -9n" ;;
+      *) [ "$(stat -c %s "$file")" -le 4096 ] || fail "$package: $name is over 4 kB, not compressed" ;;
+    esac
+  done < <(find "$doc" -type f -print0)
+  zcat "$doc/changelog.gz" | head -n1 | grep -qE "^[^ ]+ \($version\) unstable;" ||
+    fail "$package: the change log does not begin with version $version for unstable"
 done
 
 echo "== $deb"
