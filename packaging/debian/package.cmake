@@ -1,6 +1,15 @@
 # Debian packages: what CPack does not do for them. Included by
 # packaging/CMakeLists.txt where dpkg is; xver_debian_package() is called once
 # per package.
+#
+# A new package, say libxver1: install its files in components of its own,
+# have CPack make a package of them (CPACK_DEB_COMPONENT_INSTALL, a component
+# group named after the package), and call
+#   xver_debian_package(libxver1 COMPONENT libxver1-debian MULTI_ARCH same)
+# with a component of that group for its Debian files; its lintian overrides,
+# if it needs any, go in debian/libxver1.lintian-overrides. Its documentation
+# is compressed and its control fields added by the CPack scripts below, and
+# scripts/package.sh checks every package it finds.
 
 set(XVER_DEBIAN_MAINTAINER "the xversend authors <xversend@example.org>")
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
