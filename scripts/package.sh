@@ -65,8 +65,8 @@ for package_file in "$out"/*.deb; do
   doc=$tree/usr/share/doc/$package
   static=()
   while IFS= read -r -d '' file; do
-    dynamic=$(readelf -dW "$file" 2>/dev/null) || continue
-    if [[ $file == */bin/* ]] && ! readelf -lW "$file" | grep -q INTERP; then
+    headers=$(readelf -lW "$file" 2>/dev/null) && dynamic=$(readelf -dW "$file") || continue
+    if [[ $file == */bin/* ]] && ! grep -q INTERP <<<"$headers"; then
       static+=("${file#"$tree/"}")
       ! grep -q '(NEEDED)' <<<"$dynamic" || fail "$package: ${file#"$tree/"} needs shared libraries"
       # In a static program the stack protector's and the fortified functions
