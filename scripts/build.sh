@@ -4,7 +4,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 preset=${1:-default}
-deps=(cmake ninja-build g++)
+deps=(cmake ninja-build g++ dpkg-dev)
 [ "$preset" = fuzz ] || deps+=(libgtest-dev googletest)
 case $preset in
   windows) deps+=(g++-mingw-w64-x86-64) ;;
