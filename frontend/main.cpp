@@ -1,8 +1,8 @@
 // xversend PATH: hands PATH to the transceiver-control process when it reports
 // "READY". Exit status 1: handed over; 0: refused.
-#include <cstdio>
 #include <string>
 
+#include "sharedmem/messages.h"
 #include "sharedmem/segment_access.h"
 #include "sharedmem/xver_interface.h"
 
@@ -23,8 +23,13 @@ int main(int argc, char* argv[]) {
   int nIgnored = 0;
   if (!segments::RequestArgument(argc, argv, strRequest, nIgnored,
                                  strProblem)) {
-    std::fprintf(stderr, "xversend: %s\n", strProblem.c_str());
+    segments::SayLine("xversend: " + strProblem);
     return 0;
+  }
+  // An unquoted path with blanks arrives in pieces: say that the rest is not
+  // sent.
+  if (nIgnored > 0) {
+    segments::SayLine("xversend: " + messages::ArgumentsIgnored(nIgnored));
   }
   return g_xverInterface.SubmitPath(strRequest);
 }

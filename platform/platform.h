@@ -212,6 +212,8 @@ class TextFile {
   // Opens a regular file for reading; false when it cannot be opened or is
   // not a regular file (a directory, a device, a pipe).
   bool Open(const std::string& strPath);
+  // Why the last Open failed: the system's text, or "not a regular file".
+  const std::string& GetProblem() const noexcept { return m_strProblem; }
   // fgets: stores at most nCount - 1 characters, stopping after a line feed,
   // and a NUL behind them. Returns how many characters it stored, NULs read
   // from the file included; 0 when nothing could be read.
@@ -226,6 +228,7 @@ class TextFile {
   int ReadByte() noexcept;
 
   std::FILE* m_pFile = nullptr;
+  std::string m_strProblem;
   bool m_bTextEnded = false;  // the end of the text was met, if only by a look
   bool m_bAtEnd = false;
 };

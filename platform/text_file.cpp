@@ -17,7 +17,8 @@ bool TextFile::Open(const std::string& strPath) {
   Close();
   m_bTextEnded = false;
   m_bAtEnd = false;
-  m_pFile = openRegularFile(strPath);
+  m_strProblem.clear();
+  m_pFile = openRegularFile(strPath, m_strProblem);
   return m_pFile != nullptr;
 }
 

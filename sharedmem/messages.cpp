@@ -46,4 +46,40 @@ std::string Abandoned() {
 
 std::string Absent() { return "absent" + std::string(kNoHolder); }
 
+std::string SetupUnreadable(const std::string& strPath,
+                            const std::string& strWhy) {
+  return strPath + ": cannot be opened: " + strWhy;
+}
+
+namespace {
+
+std::string AtLine(const std::string& strPath, int nLine) {
+  return strPath + ": line " + std::to_string(nLine) + ": ";
+}
+
+}  // namespace
+
+std::string SetupKeyExpected(const std::string& strPath, int nLine,
+                             const std::string& strKey) {
+  return AtLine(strPath, nLine) + "expected the key " + Quoted(strKey);
+}
+
+std::string SetupValueSaysBadFile(const std::string& strPath, int nLine,
+                                  const std::string& strBadFile) {
+  return AtLine(strPath, nLine) + "the value holds " + Quoted(strBadFile);
+}
+
+std::string SetupValueInvalid(const std::string& strPath, int nLine,
+                              const char* pszSetting,
+                              const std::string& strValue,
+                              const char* pszRule) {
+  return AtLine(strPath, nLine) + "the " + pszSetting + " " + Quoted(strValue) +
+         " is not valid: " + pszRule;
+}
+
+std::string ArgumentsIgnored(int nIgnored) {
+  return "only the first argument is the request; " + std::to_string(nIgnored) +
+         " more ignored";
+}
+
 }  // namespace messages

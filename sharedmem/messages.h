@@ -24,4 +24,18 @@ std::string Abandoned();
 // A segment that no process holds.
 std::string Absent();
 
+// Why the setup file at strPath (as the host names it) is missing or wrong:
+// the first reason found, for the line after the system's message.
+std::string SetupUnreadable(const std::string& strPath,
+                            const std::string& strWhy);
+std::string SetupKeyExpected(const std::string& strPath, int nLine,
+                             const std::string& strKey);
+std::string SetupValueSaysBadFile(const std::string& strPath, int nLine,
+                                  const std::string& strBadFile);
+std::string SetupValueInvalid(const std::string& strPath, int nLine,
+                              const char* pszSetting,
+                              const std::string& strValue, const char* pszRule);
+// A request, and more arguments after it that are not looked at.
+std::string ArgumentsIgnored(int nIgnored);
+
 }  // namespace messages

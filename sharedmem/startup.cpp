@@ -11,9 +11,11 @@ std::int32_t CXverInterface::Init() {
     }
   }
 
-  // A bad setup file is reported, but never stops the request.
+  // A bad setup file is reported, but never stops the request. After the
+  // system's message, one line says which file and why.
   if (!ReadSetupFile()) {
     platform::showMessage("Transceiver Set Up File Incorrect cannot read.");
+    Say(m_strSetupProblem);
   }
   return IsSetupValid();
 }

@@ -69,6 +69,9 @@ class CXverInterface {
   std::int32_t ReadSetupFile();
   std::int32_t ValidateSetup();
   std::int32_t IsSetupValid() const { return m_bSetupValid; }
+  // Why the last ReadSetupFile failed, naming the file and the line: the
+  // first reason found; empty when it did not fail.
+  const std::string& GetSetupProblem() const { return m_strSetupProblem; }
   void SetAutoBinaryXmit(std::int32_t bValue);
   void SetX25Address(const std::string& strValue);
   void SetCesAddress(const std::string& strValue);
@@ -120,6 +123,8 @@ class CXverInterface {
 
   std::int32_t m_bSetupValid = 0;
   CSetupValidator m_validator;
+
+  std::string m_strSetupProblem;
 
   // Start-up's bound for every attach; in the past before Init.
   platform::Deadline m_attachDeadline{};

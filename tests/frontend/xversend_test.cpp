@@ -1,6 +1,8 @@
 // xversend as its callers run it.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include <chrono>
 #include <string>
 #include <thread>
@@ -28,7 +30,13 @@ TEST_F(XversendTest, RequestsEndToEnd) {
       {"failed", "FAILED", "", {strPath}, 0, "", ""},
       {"no status", "", "", {strPath}, 0, "", ""},
       {"ready in other case", "Ready", "", {strPath}, 0, "", ""},
-      {"bare word while failed", "FAILED", "previous", {"word", "ignored"}, 1, "word", ""},
+      {"bare word while failed, and more",
+       "FAILED",
+       "previous",
+       {"word", "and", "more"},
+       1,
+       "word",
+       "only the first argument is the request; 2 more ignored"},
       {"no argument while failed", "FAILED", "previous", {}, 1, "", ""},
       {"nobody takes the waiting path",
        "READY",
@@ -91,30 +99,47 @@ TEST_F(XversendTest, PathIsRefusedWhenNoOtherProcessHoldsTheSlot) {
   EXPECT_EQ(Run({"word"}).nExitCode, 1);
 }
 
-TEST_F(XversendTest, BadSetupFileIsReportedOnceAndTheRequestStillRuns) {
+// A setup file missing or wrong: the system's message, then one line naming
+// the file and the first reason found; the request is carried out all the
+// same.
+TEST_F(XversendTest, BadSetupFileIsReportedWithItsReasonAndTheRequestStillRuns) {
+  const std::string strGood = testsupport::kGoodSetupFile;
+  const auto replaced = [&](const std::string& strFrom, const std::string& strTo) {
+    return strGood.substr(0, strGood.find(strFrom)) + strTo +
+           strGood.substr(strGood.find(strFrom) + strFrom.size());
+  };
   const struct {
     const char* pszCase;
-    const char* pszContents;  // null: no file at all
+    std::string strContents;  // empty: no file at all
+    std::string strReason;    // what the line says after the file's path
   } kCases[] = {
-      {"missing", nullptr},
-      {"wrong header", "Transceiver Setup File\nx\n"},
-      {"bad station",
-       "Transceiver Setup File  \n\nAutomatic Binary Transmission "
-       "Enabled = No\nX.25 address = 1;\nCoast Earth Station "
-       "Address = 02A;\nCom Port Number = 1;\n"},
+      {"missing", "", "cannot be opened: "},
+      {"wrong header", "Transceiver Setup File\nx\n",
+       "line 1: expected the key \"Transceiver Setup File  \""},
+      {"line 4's key misspelt", replaced("X.25 address", "X.25 adress"),
+       "line 4: expected the key \"X.25 address = \""},
+      {"bad station", replaced("002", "02A"),
+       "line 5: the coast earth station address \"02A\" is not valid: exactly three digits"},
+      {"bad com port", replaced("Number = 1", "Number = COM1"),
+       "line 6: the com-port number \"COM1\" is not valid: digits and '.' only"},
   };
+  const std::string strLine = "xversend: " + platform::hostPath(testsupport::kSetupFilePath) + ": ";
   for (const auto& c : kCases) {
     SCOPED_TRACE(c.pszCase);
-    if (c.pszContents) {
-      WriteSetupFile(c.pszContents);
-    } else {
+    if (c.strContents.empty()) {
       RemoveSetupFile();
+    } else {
+      WriteSetupFile(c.strContents);
     }
     WriteText("MM_XMITERSTATUS", "READY");
     WriteText("MM_XMITPATH", "");
     const ProcessResult result = Run({"C:\\Data\\obs_002.txt"});
     EXPECT_EQ(result.nExitCode, 1);
-    EXPECT_EQ(result.strStderr, testsupport::kMessageOnStderr ? kSetupMessage : "");
+    const std::string strMessage = testsupport::kMessageOnStderr ? kSetupMessage : "";
+    EXPECT_EQ(result.strStderr.rfind(strMessage + strLine + c.strReason, 0), 0u)
+        << result.strStderr;
+    EXPECT_EQ(std::count(result.strStderr.begin(), result.strStderr.end(), '\n'),
+              testsupport::kMessageOnStderr ? 2 : 1);
     EXPECT_EQ(ReadText("MM_XMITPATH"), "C:\\Data\\obs_002.txt");
   }
 }

@@ -322,7 +322,11 @@ TEST_P(NameFolderTest, HoldsOnlyTheAccountsOwn) {
       c.strBefore + " && \"$0\" \"$1\"; s=$?; " + c.strAfter + " || echo AFTER FAILED >&2; exit $s",
       c.pszRequest);
   EXPECT_EQ(result.nExitCode, c.nExit);
-  EXPECT_EQ(result.strStderr, "Transceiver Set Up File Incorrect cannot read.\n" + c.strStderr);
+  EXPECT_EQ(result.strStderr,
+            "Transceiver Set Up File Incorrect cannot read.\n"
+            "xversend: /nonexistent/Program Files/KESTRAVIA/Administration/Xver/XverSetUp.Txt: "
+            "cannot be opened: No such file or directory\n" +
+                c.strStderr);
 }
 
 const std::string kMount = "mount -t tmpfs tmpfs /dev/shm";
