@@ -4,12 +4,15 @@
 # static, the peak memory of one hand-off, and how long a request takes to be
 # refused while another process holds the status mutex.
 set -euo pipefail
+# Never on the objects of a suite that runs here.
+source "$(dirname "$0")/../scripts/own_objects.sh"
 cd "$(dirname "$0")/.."
 bash scripts/install_deps.sh hyperfine time gcc python3
 bash scripts/build.sh default >/dev/null
 bin=build/default
 cc -O2 -o build/floor bench/floor.c
 cc -O2 -static -o build/floor-static bench/floor.c
+refuse_if_suite_runs "$bin/xverctl"
 
 work=$(mktemp -d)
 holder=

@@ -1,11 +1,14 @@
 #!/usr/bin/env bash
 # The hand-off, visible: builds, starts the stand-in transceiver-control
 # process, hands it a real file, then shows a refusal while it reports
-# STARTING. Leaves nothing running and no named objects behind.
+# STARTING. Leaves nothing running and no named objects behind, and never
+# touches those of a suite that runs on this machine.
 set -euo pipefail
+source "$(dirname "$0")/own_objects.sh"
 cd "$(dirname "$0")/.."
 bash scripts/build.sh default
 bin=build/default
+refuse_if_suite_runs "$bin/xverctl"
 
 work=$(mktemp -d)
 peer=
