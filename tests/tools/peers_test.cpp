@@ -146,7 +146,8 @@ TEST_P(PeerTest, KilledWhileReportingReadyTakesItsReadyAlong) {
   CloseSegments();
   StartPeer(GetParam());
   m_peer.Kill();
-  StopPeer();
+  m_reader.join();
+  m_peer.Wait();
   const ProcessResult result = Run({"C:\\Data\\obs.txt"});
   EXPECT_EQ(result.nExitCode, 0);
   EXPECT_EQ(result.strStderr,

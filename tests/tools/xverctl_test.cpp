@@ -64,13 +64,14 @@ TEST_F(XverctlTest, ServerStopsCleanlyWhenAskedAndStopsReportingReady) {
 TEST_F(XverctlTest, HeldStatusMutexMakesXversendRefuseAfterThreeSeconds) {
   WriteText("MM_XMITERSTATUS", "READY");
   ChildProcess holder;
-  ASSERT_TRUE(holder.Start({XverctlPath(), "hold", "mm_xmiterstatus", "4500"}));
-  EXPECT_EQ(holder.ReadLine(), "holding MM_XMITERSTATUS for 4500 ms");
+  ASSERT_TRUE(holder.Start({XverctlPath(), "hold", "mm_xmiterstatus", "10000"}));
+  EXPECT_EQ(holder.ReadLine(), "holding MM_XMITERSTATUS for 10000 ms");
   const ProcessResult result = RunProcess({XversendPath(), "C:\\x"});
   EXPECT_EQ(result.nExitCode, 0);
+  // The bound, and what starting a process costs here (much under Wine).
   EXPECT_GE(result.dSeconds, 2.9);
-  EXPECT_LT(result.dSeconds, 4.0);
-  EXPECT_EQ(holder.Wait(), 0);
+  EXPECT_LT(result.dSeconds, 5.0);
+  holder.Kill();
 }
 
 TEST_F(XverctlTest, ShowEscapesTextsAndSaysWhatBlocksAMutex) {
