@@ -111,7 +111,7 @@ TEST_F(XversendTest, SegmentFileCutShortUnderAHolderIsRefusedWithALine) {
                            ? strStatus + std::string(4096 - 5, '\0')
                            : std::string(4096, '\0'));
     if (std::string(c.pszOther) == "MM_XMITERSTATUS") {
-      ASSERT_TRUE(segments::WriteText(other, strStatus));
+      ASSERT_EQ(segments::WriteText(other, strStatus), segments::Access::Done);
     }
     HANDLE hFile = CreateFileA(strFile.c_str(), GENERIC_READ | GENERIC_WRITE,
                                FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
@@ -159,7 +159,7 @@ TEST_F(XversendTest, SegmentFileCutShortUnderAHolderIsRefusedWithALine) {
     CMemMapFile restored;
     ASSERT_TRUE(segments::Attach(restored, c.pszSegment));
     if (std::string(c.pszSegment) == "MM_XMITERSTATUS") {
-      ASSERT_TRUE(segments::WriteText(restored, strStatus));
+      ASSERT_EQ(segments::WriteText(restored, strStatus), segments::Access::Done);
     }
     const ProcessResult result = Run({"C:\\Data\\restored.txt"});
     EXPECT_EQ(result.nExitCode, 1);
@@ -167,7 +167,7 @@ TEST_F(XversendTest, SegmentFileCutShortUnderAHolderIsRefusedWithALine) {
     std::string strPath;
     CMemMapFile& slot =
         std::string(c.pszSegment) == "MM_XMITPATH" ? restored : other;
-    ASSERT_TRUE(segments::ReadText(slot, strPath));
+    ASSERT_EQ(segments::ReadText(slot, strPath), segments::Access::Done);
     EXPECT_EQ(strPath, "C:\\Data\\restored.txt");
 
     restored.Close();
