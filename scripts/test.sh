@@ -2,8 +2,8 @@
 # The whole test suite: the native build, the same suite under AddressSanitizer
 # and UndefinedBehaviorSanitizer, a bounded fuzzing run, the Windows builds
 # under Wine where the cross compilers and Wine are present or installable,
-# and the release packages, checked, with one hand-off by the installed
-# programs.
+# and the release packages, checked, then unpacked and used: hand-offs by the
+# installed programs and by the library's examples.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
