@@ -10,7 +10,7 @@
 #include <string>
 
 #include "support/child_process.h"
-#include "support/system_segments.h"
+#include "frontend/xversend_fixture.h"
 #include "support/test_env.h"
 
 namespace {
@@ -19,16 +19,18 @@ using Suite = std::unique_ptr<xver_suite, void (*)(xver_suite*)>;
 
 Suite OpenSuite() { return Suite(xver_open(), xver_close); }
 
-class XverTest : public testsupport::SystemSegmentsTest {
+// xversend runs beside these tests with its setup file in place: a missing
+// one would be reported (on Windows, a box).
+class XverTest : public testsupport::XversendTest {
  protected:
   void SetUp() override {
-    SystemSegmentsTest::SetUp();
+    XversendTest::SetUp();
     m_suite = OpenSuite();
     ASSERT_NE(m_suite, nullptr);
   }
   void TearDown() override {
     m_suite.reset();
-    SystemSegmentsTest::TearDown();
+    XversendTest::TearDown();
   }
 
   Suite m_suite{nullptr, xver_close};

@@ -2,7 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "support/child_process.h"
-#include "support/system_segments.h"
+#include "frontend/xversend_fixture.h"
 #include "support/test_env.h"
 
 namespace {
@@ -13,7 +13,9 @@ using testsupport::RunProcess;
 using testsupport::XverctlPath;
 using testsupport::XversendPath;
 
-class XverctlTest : public testsupport::SystemSegmentsTest {
+// xversend runs beside these tests with its setup file in place: a missing
+// one would be reported (on Windows, a box).
+class XverctlTest : public testsupport::XversendTest {
  protected:
   // Starts `xverctl serve ARGS` and waits until it reports STATUS.
   void StartServer(const std::vector<std::string>& args, const std::string& strStatus) {
