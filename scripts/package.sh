@@ -294,7 +294,7 @@ for arch in x64 x86; do
   echo "== $zip"
   unzip -q "$zip" -d "$work/$arch"
   folder=$work/$arch/xversend-$version
-  for file in xversend.exe xverctl.exe README.txt LICENSE.txt docs/ipc.txt docs/robustness.txt \
+  for file in xversend.exe xverctl.exe README.txt LICENSE.txt docs/ipc.txt \
     examples/XverSetUp.Txt xver.dll xver.h libxver.dll.a xver.def; do
     [ -f "$folder/$file" ] || fail "$zip: no xversend-$version/$file"
   done
