@@ -1,61 +1,43 @@
 // The segment set: the seven segments, attached as start-up has it.
 #include "sharedmem/xver_interface.h"
 
-#include <utility>
-
 #include "platform/platform.h"
 
+CXverInterface::SegmentMembers CXverInterface::Members(segments::Id id) {
+  switch (id) {
+    case segments::Id::PcReset:
+      return {m_mapPcReset, m_bPcResetOpen};
+    case segments::Id::TimePosValid:
+      return {m_mapTimePosValid, m_bTimePosValidOpen};
+    case segments::Id::XbtTimePos:
+      return {m_mapXbtTimePos, m_bXbtTimePosOpen};
+    case segments::Id::XmitPath:
+      return {m_mapXmitPath, m_bXmitPathOpen};
+    case segments::Id::XmitterStatus:
+      return {m_mapXmitterStatus, m_bXmitterStatusOpen};
+    case segments::Id::ShipSpeedDir:
+      return {m_mapShipSpeedDir, m_bShipSpeedDirOpen};
+    case segments::Id::XbtFromXver:
+      break;
+  }
+  return {m_mapXbtFromXver, m_bXbtFromXverOpen};
+}
+
 CMemMapFile& CXverInterface::GetSegment(segments::Id id) {
-  return const_cast<CMemMapFile&>(std::as_const(*this).GetSegment(id));
+  return Members(id).map;
 }
 
 const CMemMapFile& CXverInterface::GetSegment(segments::Id id) const {
-  switch (id) {
-    case segments::Id::PcReset:
-      return m_mapPcReset;
-    case segments::Id::TimePosValid:
-      return m_mapTimePosValid;
-    case segments::Id::XbtTimePos:
-      return m_mapXbtTimePos;
-    case segments::Id::XmitPath:
-      return m_mapXmitPath;
-    case segments::Id::XmitterStatus:
-      return m_mapXmitterStatus;
-    case segments::Id::ShipSpeedDir:
-      return m_mapShipSpeedDir;
-    case segments::Id::XbtFromXver:
-      break;
-  }
-  return m_mapXbtFromXver;
-}
-
-std::int32_t& CXverInterface::OpenFlag(segments::Id id) {
-  switch (id) {
-    case segments::Id::PcReset:
-      return m_bPcResetOpen;
-    case segments::Id::TimePosValid:
-      return m_bTimePosValidOpen;
-    case segments::Id::XbtTimePos:
-      return m_bXbtTimePosOpen;
-    case segments::Id::XmitPath:
-      return m_bXmitPathOpen;
-    case segments::Id::XmitterStatus:
-      return m_bXmitterStatusOpen;
-    case segments::Id::ShipSpeedDir:
-      return m_bShipSpeedDirOpen;
-    case segments::Id::XbtFromXver:
-      break;
-  }
-  return m_bXbtFromXverOpen;
+  return const_cast<CXverInterface*>(this)->Members(id).map;
 }
 
 std::int32_t CXverInterface::OpenSegment(segments::Id id) {
-  std::int32_t& bOpen = OpenFlag(id);
-  if (bOpen ||
-      !segments::Attach(GetSegment(id), segments::Name(id), m_attachDeadline)) {
+  const SegmentMembers members = Members(id);
+  if (members.bOpen ||
+      !segments::Attach(members.map, segments::Name(id), m_attachDeadline)) {
     return 0;
   }
-  bOpen = 1;
+  members.bOpen = 1;
   return 1;
 }
 

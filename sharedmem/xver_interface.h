@@ -98,8 +98,13 @@ class CXverInterface {
   static std::string m_strComPortNumber;
 
  private:
+  // A segment's object and open flag.
+  struct SegmentMembers {
+    CMemMapFile& map;
+    std::int32_t& bOpen;
+  };
+  SegmentMembers Members(segments::Id id);
   std::int32_t OpenSegment(segments::Id id);
-  std::int32_t& OpenFlag(segments::Id id);
   // One line "xversend: TEXT" on standard error; a text said once in this run
   // is not said again, nor is the empty text.
   void Say(const std::string& strText);
