@@ -23,7 +23,7 @@
 # on Debian.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-bash scripts/install_deps.sh lintian devscripts python3-debian man-db binutils unzip file pkgconf
+bash scripts/install_deps.sh lintian devscripts python3-debian man-db mandoc binutils unzip file pkgconf
 for preset in default windows windows-x86; do
   bash scripts/build.sh "$preset"
 done
@@ -52,11 +52,13 @@ fail() {
 same() {
   cmp -s "$1" "$2" || fail "${1#"$work/"} is not $2"
 }
-# man_page FILE: formats without a warning.
+# man_page FILE: formats without a warning, and mandoc finds nothing to say.
 man_page() {
   [ -f "$1" ] || { fail "no man page ${1#"$work/"}"; return; }
   local warnings
   warnings=$(MANWIDTH=80 man --warnings -l "$1" 2>&1 >/dev/null)
+  [ -z "$warnings" ] || fail "man page ${1#"$work/"}: $warnings"
+  warnings=$(mandoc -Tlint "$1" 2>&1) || true
   [ -z "$warnings" ] || fail "man page ${1#"$work/"}: $warnings"
 }
 # The C interface: the functions xver.def exports, one a line, sorted.
