@@ -62,7 +62,14 @@ const char* ExampleTransceiverPath() {
 const char* PythonPath() { return *XVER_PYTHON_PATH ? XVER_PYTHON_PATH : nullptr; }
 
 std::vector<std::pair<std::string, std::string>> PythonEnvironment() {
-  return {{"PYTHONPATH", XVER_PYTHON_MODULE_DIR}, {"LD_LIBRARY_PATH", XVER_LIBRARY_DIR}};
+  std::vector<std::pair<std::string, std::string>> env = {{"PYTHONPATH", XVER_PYTHON_MODULE_DIR},
+                                                          {"LD_LIBRARY_PATH", XVER_LIBRARY_DIR}};
+  // A sanitized library in an unsanitized interpreter.
+  if (*XVER_PYTHON_PRELOAD) {
+    env.insert(env.end(), {{"LD_PRELOAD", XVER_PYTHON_PRELOAD},
+                           {"ASAN_OPTIONS", "halt_on_error=1:exitcode=66:detect_leaks=0"}});
+  }
+  return env;
 }
 
 std::string ExamplePath(const std::string& strName) {
