@@ -63,13 +63,6 @@ int openFolder(bool bCreate, std::string& strProblem) {
   return -1;
 }
 
-// Whether the folder behind the descriptor is still in place: `xverctl
-// remove` may have deleted it while this process ran.
-bool isInPlace(int fd) {
-  struct stat info {};
-  return fstat(fd, &info) == 0 && info.st_nlink > 0;
-}
-
 }  // namespace
 
 std::string nameFolderPath() {
@@ -78,9 +71,9 @@ std::string nameFolderPath() {
   return strPath;
 }
 
-int nameFolder(bool bCreate, std::string& strProblem) {
+int nameFolder(bool bCreate, bool bRenew, std::string& strProblem) {
   const int fd = g_nFolder.load(std::memory_order_acquire);
-  if (fd >= 0 && isInPlace(fd)) return fd;
+  if (fd >= 0 && !bRenew) return fd;
   const int fdNew = openFolder(bCreate, strProblem);
   if (fdNew < 0) return -1;
   // A descriptor replaced here stays open: another thread may still use it.

@@ -165,9 +165,15 @@ int aboveStandardStreams(int fd) {
 Attachment attachObject(const std::string& strName, const ObjectType& type,
                         mode_t nMode, bool bCreate, Deadline deadline) {
   Attachment attachment;
-  const int nFolder = nameFolder(true, attachment.strProblem);
-  if (nFolder < 0) return attachment;
-  const int fd = openObject(nFolder, strName, nMode, bCreate, attachment);
+  int fd = -1;
+  for (const bool bRenew : {false, true}) {
+    const int nFolder = nameFolder(true, bRenew, attachment.strProblem);
+    if (nFolder < 0) return attachment;
+    fd = openObject(nFolder, strName, nMode, bCreate, attachment);
+    // Creating in a folder that `xverctl remove` deleted while this process
+    // ran fails with ENOENT: open the folder anew, once.
+    if (fd >= 0 || !bCreate || errno != ENOENT) break;
+  }
   if (fd < 0) return attachment;
 
   Look result;
@@ -186,7 +192,7 @@ Attachment attachObject(const std::string& strName, const ObjectType& type,
 
 std::string removeName(const std::string& strName) {
   std::string strProblem;
-  const int nFolder = nameFolder(false, strProblem);
+  const int nFolder = nameFolder(false, false, strProblem);
   if (nFolder >= 0 && unlinkat(nFolder, strName.c_str(), 0) != 0 &&
       errno != ENOENT) {
     strProblem = errorText(errno);

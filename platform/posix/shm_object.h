@@ -22,12 +22,12 @@ std::string errorText(int nError);
 // The folder that holds this account's named objects, /dev/shm/xver-<euid>.
 std::string nameFolderPath();
 
-// The descriptor of that folder, opened once per process and, when bCreate,
-// created by the account's first process; one of ours with another mode is
-// given mode 0700. -1 with strProblem saying why when something else stands
+// The descriptor of that folder, opened once per process (again with
+// bRenew, when it was removed meanwhile) and, when bCreate, created by the
+// account's first process; one of ours with another mode is given mode 0700. -1 with strProblem saying why when something else stands
 // in its place (not a folder, or another account's), which is never used or
 // touched; -1 and no problem when it is absent and not bCreate.
-int nameFolder(bool bCreate, std::string& strProblem);
+int nameFolder(bool bCreate, bool bRenew, std::string& strProblem);
 
 // Moves a descriptor off 0, 1 and 2 should one of them have been free: what
 // the program writes to its standard streams must never reach an object.
