@@ -2,7 +2,9 @@
 # Builds the libFuzzer targets (clang, ASan + UBSan) and runs each for a
 # bounded time (FUZZ_SECONDS, default 60) from the seed corpus in
 # tests/fuzz/corpus. A crash fails the run and leaves its input in
-# build/fuzz/findings/ to be turned into a regression test.
+# build/fuzz/findings/ to be turned into a regression test. The preset builds
+# the fuzzers alone: clang keeps its sanitizer runtimes out of shared
+# libraries, so libxver.so cannot be linked --no-undefined there.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 seconds=${FUZZ_SECONDS:-60}
